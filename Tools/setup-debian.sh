@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the build, the tests, the demo and the
+# benchmarks need. Does nothing when they are all present already.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    g++ cmake ninja-build pkg-config clang-format
+    # the runner: engine, confinement, UTF-8/UTF-16 conversion
+    libjavascriptcoregtk-4.1-dev libseccomp-dev libicu-dev
+    # the dock tile: D-Bus, images, property lists
+    libglib2.0-dev libgdk-pixbuf-2.0-dev libplist-dev libglib2.0-bin dbus-daemon
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev hyperfine strace
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+sudo=()
+if ((EUID != 0)); then
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
