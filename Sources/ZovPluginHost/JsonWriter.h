@@ -1,0 +1,25 @@
+#pragma once
+
+// Writes the runner's messages as compact JSON with sorted keys.
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace zov {
+
+using StringMap = std::map<std::string, std::string>;
+// A message to the host: string keys, each with a string or a map of strings.
+// All text is UTF-8. std::map keeps keys in ascending byte order.
+using Message = std::map<std::string, std::variant<std::string, StringMap>>;
+
+// Appends `text` as a JSON string literal: quotation mark, backslash and
+// solidus escaped with a backslash, control characters escaped, everything
+// else as its UTF-8 bytes.
+void appendJsonString(std::string& out, std::string_view text);
+
+// The message as one line: compact JSON ended by a single line feed.
+std::string jsonLine(const Message& message);
+
+} // namespace zov

@@ -1,0 +1,7 @@
+#include "Sandbox.h"
+
+namespace zov {
+
+void enterSandbox(engine::Context&) {}
+
+} // namespace zov

@@ -1,0 +1,169 @@
+// ZovPluginHost: runs one method of one plugin, then exits.
+//
+// The host writes one request line on standard input, answers every fetch
+// line, and reads exactly one final line: a result line (exit status 0) or an
+// error line (exit status 1). Standard error is never written.
+
+#include "Engine.h"
+#include "HostChannel.h"
+#include "RunnerError.h"
+#include "Sandbox.h"
+#include "Scripts.h"
+#include "Utf.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace zov {
+namespace {
+
+// The plugin state: replaced at every script exception, sent with the error line.
+StringMap errorState;
+
+constexpr const char* invalidInvocation = "Invalid plugin invocation";
+
+struct Request {
+    engine::String script;
+    engine::String method;
+    std::optional<engine::Value> input;
+};
+
+std::string toUtf8(const engine::String& text) {
+    return utf16ToUtf8(text.view());
+}
+
+engine::String toEngine(std::string_view utf8) {
+    return engine::String::fromUtf16(utf8ToUtf16(utf8));
+}
+
+// The request line must be a JSON object whose `script` and `method` are strings.
+Request parseRequest(engine::Context& context, const std::u16string& line) {
+    auto parsed = context.parseJson(engine::String::fromUtf16(line));
+    if (const auto* description = std::get_if<engine::String>(&parsed))
+        throw Failure(toUtf8(*description));
+    const engine::Value& request = std::get<engine::Value>(parsed);
+    // The parser admits only an object or an array at the top level.
+    if (!context.isObject(request))
+        throw Failure("JSON text did not start with an array or an object");
+    if (context.isArray(request))
+        throw RunnerError(1, invalidInvocation);
+
+    auto stringMember = [&](const char* name) {
+        std::optional<engine::Value> member = context.property(request, name);
+        if (!member || !context.isString(*member))
+            throw RunnerError(1, invalidInvocation);
+        return *context.toString(*member);
+    };
+    engine::String script = stringMember("script");
+    engine::String method = stringMember("method");
+    std::optional<engine::Value> input;
+    if (context.hasProperty(request, "input"))
+        input = context.property(request, "input");
+    return {std::move(script), std::move(method), std::move(input)};
+}
+
+// The state a thrown value carries: its `state` member, when that converts to
+// a map whose every value is a string.
+StringMap stateOf(engine::Context& context, const engine::Value& thrown) {
+    std::optional<engine::Value> state = context.property(thrown, "state");
+    if (!state)
+        return {};
+    std::optional<engine::Dictionary> members = context.toDictionary(*state);
+    if (!members)
+        return {};
+    StringMap result;
+    for (const auto& [key, value] : *members) {
+        if (!context.isString(value))
+            return {};
+        std::optional<engine::String> text = context.toString(value);
+        if (!text)
+            return {};
+        result.insert_or_assign(toUtf8(key), toUtf8(*text));
+    }
+    return result;
+}
+
+engine::String composedScript(const engine::String& source) {
+    std::u16string text = utf8ToUtf16(scripts::prelude);
+    text += source.view();
+    text += utf8ToUtf16(scripts::suffix);
+    return engine::String::fromUtf16(text);
+}
+
+// The whole run up to the result line; every failure leaves as an exception.
+void run(HostChannel& channel) {
+    errorState.clear();
+
+    std::unique_ptr<engine::Context> context = engine::Context::create();
+    if (!context)
+        throw RunnerError(1, invalidInvocation);
+
+    enterSandbox(*context);
+
+    std::optional<std::u16string> line = channel.readLine();
+    if (!line)
+        throw RunnerError(1, invalidInvocation);
+    Request request = parseRequest(*context, *line);
+    line.reset();
+
+    std::optional<std::string> capturedMessage;
+    context->setExceptionHandler([&](engine::Context& engine, const engine::Value* exception) {
+        std::optional<engine::String> text;
+        if (exception)
+            text = engine.toString(*exception);
+        capturedMessage = text ? toUtf8(*text) : "JavaScript exception";
+        errorState = exception ? stateOf(engine, *exception) : StringMap{};
+    });
+    context->setGlobal("__sessionFetch", [&](const engine::String& fetchRequest) {
+        return engine::String::fromUtf16(channel.fetch(fetchRequest.view()));
+    });
+
+    context->evaluate(composedScript(request.script));
+    if (capturedMessage)
+        throw RunnerError(2, *capturedMessage);
+
+    context->setGlobal("__method", request.method);
+    context->setGlobal("__input", request.input ? *request.input : context->emptyObject());
+    std::optional<engine::Value> result = context->evaluate(toEngine(scripts::invocation));
+    if (capturedMessage)
+        throw RunnerError(3, *capturedMessage);
+    std::optional<engine::String> json;
+    if (result)
+        json = context->toString(*result);
+    if (!json)
+        throw RunnerError(4, "Plugin returned no result");
+
+    channel.send(resultMessage(toUtf8(*json)));
+}
+
+} // namespace
+} // namespace zov
+
+int main() {
+    // A host that closes its end of a pipe must make the write fail, not
+    // kill the runner.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    zov::HostChannel channel(STDIN_FILENO, STDOUT_FILENO);
+    std::string message;
+    try {
+        zov::run(channel);
+        // The process ends here: the engine's teardown would only cost time.
+        _exit(EXIT_SUCCESS);
+    } catch (const std::bad_alloc&) {
+        message = "Out of memory";
+    } catch (const std::exception& failure) {
+        message = failure.what();
+    }
+    try {
+        channel.send(zov::errorMessage(std::move(message), zov::errorState));
+    } catch (const std::exception&) {
+        // The error line could not be written either; the exit status still says it.
+    }
+    _exit(EXIT_FAILURE);
+}
