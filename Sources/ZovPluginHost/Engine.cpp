@@ -140,10 +140,17 @@ Context::~Context() {
 }
 
 void Context::report(JSValueRef exception) {
-    if (!exceptionHandler_)
+    if (!exceptionHandler_ || reportDepth_ >= maxNestedReports)
         return;
     const Value thrown(context_, exception);
-    exceptionHandler_(*this, &thrown);
+    ++reportDepth_;
+    try {
+        exceptionHandler_(*this, &thrown);
+    } catch (...) {
+        --reportDepth_;
+        throw;
+    }
+    --reportDepth_;
 }
 
 std::optional<Value> Context::evaluate(const String& script) {

@@ -62,7 +62,10 @@ using Dictionary = std::vector<std::pair<String, Value>>;
 class Context {
 public:
     // Called for every exception that escapes an operation, with the thrown
-    // value. Runs on the calling thread, inside the operation.
+    // value. Runs on the calling thread, inside the operation. Exceptions of
+    // the operations that the handler itself calls reach it too, nested up to
+    // `maxNestedReports` deep; deeper ones are dropped, so that values whose
+    // every inspection throws anew cannot recurse until the stack overflows.
     using ExceptionHandler = std::function<void(Context&, const Value* exception)>;
     // A script-callable function of one text argument that returns a text.
     using NativeFunction = std::function<String(const String& argument)>;
@@ -105,8 +108,11 @@ private:
     // Hands a thrown value to the handler, if one is installed.
     void report(JSValueRef exception);
 
+    static constexpr int maxNestedReports = 8;
+
     JSGlobalContextRef context_;
     ExceptionHandler exceptionHandler_;
+    int reportDepth_ = 0;
 };
 
 } // namespace zov::engine
