@@ -1,0 +1,176 @@
+// zov-run: calls one method of a plugin the way the host application does,
+// answering the plugin's fetches from a file of canned replies.
+
+#include "PluginCall.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <getopt.h>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using nlohmann::json;
+
+constexpr const char* usage =
+    "usage: zov-run PLUGIN.js METHOD [INPUT_JSON] [options]\n"
+    "\n"
+    "Calls METHOD of the plugin with INPUT_JSON (default: no input, which the\n"
+    "plugin sees as {}) and prints the result as JSON text.\n"
+    "\n"
+    "options:\n"
+    "  --replies FILE      answer fetches from FILE, a JSON object that maps each\n"
+    "                      URL to the reply object the plugin gets\n"
+    "  --time-limit SECS   stop the plugin after SECS seconds (default 30, 0: none)\n"
+    "  --runner PATH       the ZovPluginHost to run (default: beside zov-run)\n"
+    "  --verbose           show each fetch and its reply on standard error\n"
+    "\n"
+    "Exit status: 0 with a result, 1 when the plugin failed (its message and\n"
+    "state are printed on standard error), 2 for any other problem.\n";
+
+[[noreturn]] void die(const std::string& message) {
+    std::cerr << "zov-run: " << message << '\n';
+    std::exit(2);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        die("cannot read " + path + ": " + std::strerror(errno));
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+std::string errorReply(const std::string& text) {
+    return json{{"error", text}}.dump();
+}
+
+// Answers each fetch from the replies file by the request's `url`.
+class CannedReplies {
+public:
+    CannedReplies(std::optional<std::string> path, bool verbose)
+        : path_(std::move(path)), verbose_(verbose) {
+        if (!path_)
+            return;
+        replies_ = json::parse(readFile(*path_), nullptr, false);
+        if (!replies_.is_object())
+            die(*path_ + " must hold a JSON object that maps URLs to replies");
+    }
+
+    std::string answer(const std::string& request) const {
+        std::string reply = lookUp(request);
+        if (verbose_)
+            std::cerr << "fetch: " << request << "\nreply: " << reply << '\n';
+        return reply;
+    }
+
+private:
+    std::string lookUp(const std::string& request) const {
+        if (!path_)
+            return errorReply("zov-run has no replies file (--replies FILE)");
+        const json parsed = json::parse(request, nullptr, false);
+        if (!parsed.is_object() || !parsed.contains("url") || !parsed["url"].is_string())
+            return errorReply("zov-run: the fetch request has no URL");
+        const std::string url = parsed["url"].get<std::string>();
+        const auto reply = replies_.find(url);
+        if (reply == replies_.end())
+            return errorReply("zov-run: no reply for " + url + " in " + *path_);
+        return reply->dump(-1, ' ', false, json::error_handler_t::replace);
+    }
+
+    std::optional<std::string> path_;
+    bool verbose_;
+    json replies_;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    enum { Replies = 1, TimeLimit, Runner, Verbose, Help };
+    const option options[] = {{"replies", required_argument, nullptr, Replies},
+                              {"time-limit", required_argument, nullptr, TimeLimit},
+                              {"runner", required_argument, nullptr, Runner},
+                              {"verbose", no_argument, nullptr, Verbose},
+                              {"help", no_argument, nullptr, Help},
+                              {nullptr, 0, nullptr, 0}};
+    std::optional<std::string> repliesPath;
+    zov::client::CallOptions callOptions;
+    callOptions.timeLimit = std::chrono::seconds(30);
+    bool verbose = false;
+    for (int option; (option = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
+        switch (option) {
+        case Replies:
+            repliesPath = optarg;
+            break;
+        case TimeLimit: {
+            char* end = nullptr;
+            const double seconds = std::strtod(optarg, &end);
+            if (*optarg == '\0' || *end != '\0' || !(seconds >= 0))
+                die(std::string("--time-limit takes a number of seconds, not ") + optarg);
+            callOptions.timeLimit =
+                std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+            break;
+        }
+        case Runner:
+            callOptions.runnerPath = optarg;
+            break;
+        case Verbose:
+            verbose = true;
+            break;
+        case Help:
+            std::cout << usage;
+            return 0;
+        default:
+            std::cerr << usage;
+            return 2;
+        }
+    }
+    const int operands = argc - optind;
+    if (operands < 2 || operands > 3) {
+        std::cerr << usage;
+        return 2;
+    }
+    const std::string script = readFile(argv[optind]);
+    const std::string method = argv[optind + 1];
+    std::optional<std::string> input;
+    if (operands == 3)
+        input = argv[optind + 2];
+
+    std::string request;
+    try {
+        request = zov::client::requestLine(script, method, input);
+    } catch (const std::invalid_argument&) {
+        die("the input is not JSON text: " + *input);
+    }
+    const CannedReplies replies(repliesPath, verbose);
+    callOptions.onFetch = [&](const std::string& fetch) { return replies.answer(fetch); };
+
+    zov::client::Outcome outcome;
+    try {
+        outcome = zov::client::call(request, callOptions);
+    } catch (const std::exception& failure) {
+        die(failure.what());
+    }
+    switch (outcome.kind) {
+    case zov::client::Outcome::Kind::Result:
+        std::cout << outcome.json << '\n';
+        return 0;
+    case zov::client::Outcome::Kind::Error:
+        std::cerr << "error: " << outcome.message << '\n';
+        if (!outcome.state.empty())
+            std::cerr << "state: " << json(outcome.state).dump() << '\n';
+        return 1;
+    case zov::client::Outcome::Kind::Failure:
+        break;
+    }
+    die(outcome.message);
+}
