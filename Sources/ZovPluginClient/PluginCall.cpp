@@ -9,7 +9,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <stdexcept>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,14 +69,13 @@ public:
         : runner_(runner), options_(options) {}
 
     Outcome run(std::string_view request) {
-        const auto deadline = Clock::now() + options_.timeLimit;
+        start_ = Clock::now();
+        const auto deadline = start_ + options_.timeLimit;
         const bool limited = options_.timeLimit.count() > 0;
         requestPending_ = request;
         replies_ = "\n";
         ::fcntl(runner_.input(), F_SETFL, ::fcntl(runner_.input(), F_GETFL) | O_NONBLOCK);
-        // A descriptor that becomes readable when the runner ends (glibc's wrapper
-        // lacks C++ linkage in Debian 12's headers).
-        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, runner_.pid(), 0));
+        const int pidfd = runner_.processFd();
 
         bool exited = false;
         while (runner_.output() >= 0 || runner_.errors() >= 0 || !exited) {
@@ -109,9 +107,9 @@ public:
             if (fds[3].revents != 0 || pidfd < 0)
                 exited = pidfd < 0 || runner_.hasExited();
         }
-        if (pidfd >= 0)
-            ::close(pidfd);
         outcome_.waitStatus = runner_.wait();
+        outcome_.untilExit = Clock::now() - start_;
+        outcome_.peakMemoryKiB = runner_.usage().ru_maxrss;
         runner_.closeInput();
         return finish();
     }
@@ -216,7 +214,7 @@ private:
                 protocolFault("The runner wrote a result line without JSON text");
                 return;
             }
-            finalSeen_ = true;
+            finalLine();
             outcome_.kind = Outcome::Kind::Result;
             outcome_.json = result->get<std::string>();
         } else if (*type == "error") {
@@ -226,7 +224,7 @@ private:
                 protocolFault("The runner wrote an error line without a message and a state");
                 return;
             }
-            finalSeen_ = true;
+            finalLine();
             outcome_.kind = Outcome::Kind::Error;
             outcome_.message = description->get<std::string>();
             for (const auto& [key, value] : state->items())
@@ -234,6 +232,11 @@ private:
         } else {
             protocolFault("The runner wrote a line of unknown type " + type->dump());
         }
+    }
+
+    void finalLine() {
+        finalSeen_ = true;
+        outcome_.untilFinalLine = Clock::now() - start_;
     }
 
     void answerFetch(const std::string& request) {
@@ -284,6 +287,7 @@ private:
 
     RunnerProcess& runner_;
     const CallOptions& options_;
+    Clock::time_point start_;
     SigpipeGuard sigpipeGuard_;
     Outcome outcome_;
     std::string_view requestPending_; // the caller's request, not yet written
@@ -318,7 +322,8 @@ Outcome call(RunnerProcess runner, std::string_view request, const CallOptions& 
 }
 
 Outcome call(std::string_view request, const CallOptions& options) {
-    return call(RunnerProcess::start(options.runnerPath), request, options);
+    return call(RunnerProcess::start(options.runnerPath, options.runnerArguments), request,
+                options);
 }
 
 } // namespace zov::client

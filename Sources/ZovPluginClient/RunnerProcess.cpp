@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
@@ -38,7 +39,8 @@ void closeFd(int& fd) {
 
 } // namespace
 
-RunnerProcess RunnerProcess::start(const std::string& path) {
+RunnerProcess RunnerProcess::start(const std::string& path,
+                                   const std::vector<std::string>& arguments) {
     std::array<int, 2> input = makePipe();
     std::array<int, 2> output{-1, -1};
     std::array<int, 2> errors{-1, -1};
@@ -72,8 +74,12 @@ RunnerProcess RunnerProcess::start(const std::string& path) {
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     pid_t pid = -1;
-    char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-    const int error = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const int error =
+        ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     closeFd(input[0]);
@@ -87,21 +93,27 @@ RunnerProcess RunnerProcess::start(const std::string& path) {
 }
 
 RunnerProcess::RunnerProcess(pid_t pid, int input, int output, int errors)
-    : pid_(pid), input_(input), output_(output), errors_(errors) {}
+    : pid_(pid),
+      // glibc's pidfd_open wrapper lacks C++ linkage in Debian 12's headers.
+      processFd_(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))), input_(input),
+      output_(output), errors_(errors) {}
 
 RunnerProcess::RunnerProcess(RunnerProcess&& other) noexcept
-    : pid_(std::exchange(other.pid_, -1)), input_(std::exchange(other.input_, -1)),
-      output_(std::exchange(other.output_, -1)), errors_(std::exchange(other.errors_, -1)),
-      status_(std::exchange(other.status_, -1)) {}
+    : pid_(std::exchange(other.pid_, -1)), processFd_(std::exchange(other.processFd_, -1)),
+      input_(std::exchange(other.input_, -1)), output_(std::exchange(other.output_, -1)),
+      errors_(std::exchange(other.errors_, -1)), status_(std::exchange(other.status_, -1)),
+      usage_(other.usage_) {}
 
 RunnerProcess& RunnerProcess::operator=(RunnerProcess&& other) noexcept {
     if (this != &other) {
         release();
         pid_ = std::exchange(other.pid_, -1);
+        processFd_ = std::exchange(other.processFd_, -1);
         input_ = std::exchange(other.input_, -1);
         output_ = std::exchange(other.output_, -1);
         errors_ = std::exchange(other.errors_, -1);
         status_ = std::exchange(other.status_, -1);
+        usage_ = other.usage_;
     }
     return *this;
 }
@@ -121,6 +133,7 @@ void RunnerProcess::release() {
             // Already reaped by someone else: nothing is left to end.
         }
     }
+    closeFd(processFd_);
     pid_ = -1;
 }
 
@@ -138,12 +151,13 @@ bool RunnerProcess::hasExited() {
     if (status_ >= 0)
         return true;
     int status = 0;
-    pid_t reaped;
+    rusage usage{};
+    pid_t result;
     do {
-        reaped = ::waitpid(pid_, &status, WNOHANG);
-    } while (reaped < 0 && errno == EINTR);
-    if (reaped == pid_)
-        status_ = status;
+        result = ::wait4(pid_, &status, WNOHANG, &usage);
+    } while (result < 0 && errno == EINTR);
+    if (result == pid_)
+        reaped(status, usage);
     return status_ >= 0;
 }
 
@@ -151,14 +165,21 @@ int RunnerProcess::wait() {
     if (status_ >= 0)
         return status_;
     int status = 0;
-    pid_t reaped;
+    rusage usage{};
+    pid_t result;
     do {
-        reaped = ::waitpid(pid_, &status, 0);
-    } while (reaped < 0 && errno == EINTR);
-    if (reaped != pid_)
-        fail(errno, "waitpid");
-    status_ = status;
+        result = ::wait4(pid_, &status, 0, &usage);
+    } while (result < 0 && errno == EINTR);
+    if (result != pid_)
+        fail(errno, "wait4");
+    reaped(status, usage);
     return status_;
+}
+
+void RunnerProcess::reaped(int status, const rusage& usage) {
+    status_ = status;
+    usage_ = usage;
+    closeFd(processFd_);
 }
 
 int RunnerProcess::kill() {

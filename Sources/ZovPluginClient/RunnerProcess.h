@@ -3,16 +3,20 @@
 // A started ZovPluginHost process with pipes on its standard streams.
 
 #include <string>
+#include <sys/resource.h>
 #include <sys/types.h>
+#include <vector>
 
 namespace zov::client {
 
 class RunnerProcess {
 public:
-    // Starts the runner at `path`; it creates its engine, confines itself and
-    // then waits for the request line. Throws std::system_error when the
-    // process cannot be started.
-    static RunnerProcess start(const std::string& path);
+    // Starts the runner at `path` (with `arguments`, for a runner started
+    // through a wrapper); it creates its engine, confines itself and then
+    // waits for the request line. Throws std::system_error when the process
+    // cannot be started.
+    static RunnerProcess start(const std::string& path,
+                               const std::vector<std::string>& arguments = {});
 
     RunnerProcess(RunnerProcess&& other) noexcept;
     RunnerProcess& operator=(RunnerProcess&& other) noexcept;
@@ -22,6 +26,8 @@ public:
     ~RunnerProcess();
 
     pid_t pid() const { return pid_; }
+    // A descriptor that polls readable once the process has ended.
+    int processFd() const { return processFd_; }
     // Our ends of the runner's standard input, output and error; -1 once closed.
     int input() const { return input_; }
     int output() const { return output_; }
@@ -37,16 +43,22 @@ public:
     int wait();
     // Ends the process at once and reaps it; its wait status.
     int kill();
+    // The resources the process used, once reaped (peak memory in ru_maxrss).
+    const rusage& usage() const { return usage_; }
 
 private:
     RunnerProcess(pid_t pid, int input, int output, int errors);
     void release();
+    // Records the status of a reaped process.
+    void reaped(int status, const rusage& usage);
 
     pid_t pid_ = -1;
+    int processFd_ = -1;
     int input_ = -1;
     int output_ = -1;
     int errors_ = -1;
     int status_ = -1; // the wait status once reaped
+    rusage usage_{};
 };
 
 // The ZovPluginHost that stands beside the running executable.

@@ -1,0 +1,106 @@
+#include "RunnerPool.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace zov::client {
+
+RunnerPool::RunnerPool(Options options)
+    : options_(std::move(options)), wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (wakeFd_ < 0)
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    refiller_ = std::thread([this] { refill(); });
+}
+
+RunnerPool::~RunnerPool() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wakeRefill();
+    refiller_.join();
+    ::close(wakeFd_);
+    // The waiting runners are killed and reaped as the deque goes.
+}
+
+void RunnerPool::wakeRefill() {
+    const uint64_t one = 1;
+    // A full counter already wakes the poll; nothing is lost.
+    [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+}
+
+RunnerProcess RunnerPool::take() {
+    {
+        std::lock_guard lock(mutex_);
+        while (!waiting_.empty()) {
+            RunnerProcess runner = std::move(waiting_.front());
+            waiting_.pop_front();
+            // One that died while it waited is reaped as it goes.
+            if (!runner.hasExited()) {
+                wakeRefill();
+                return runner;
+            }
+        }
+    }
+    wakeRefill();
+    return RunnerProcess::start(options_.runnerPath);
+}
+
+std::vector<pid_t> RunnerPool::waitingRunners() {
+    std::lock_guard lock(mutex_);
+    std::vector<pid_t> pids;
+    for (RunnerProcess& runner : waiting_) {
+        if (!runner.hasExited())
+            pids.push_back(runner.pid());
+    }
+    return pids;
+}
+
+Outcome RunnerPool::call(std::string_view request, const CallOptions& options) {
+    return client::call(take(), request, options);
+}
+
+void RunnerPool::refill() {
+    using namespace std::chrono_literals;
+    // After a failed start or a runner that died while it waited, pause before
+    // the next start: a broken runner must not make the pool spawn in a loop.
+    // take() meanwhile starts runners itself, and reports their failures.
+    constexpr auto pause = 100ms;
+    bool paused = false;
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (std::erase_if(waiting_, [](RunnerProcess& runner) { return runner.hasExited(); }) > 0)
+            paused = true;
+        if (waiting_.size() < options_.waiting && !paused) {
+            lock.unlock();
+            std::optional<RunnerProcess> started;
+            try {
+                started = RunnerProcess::start(options_.runnerPath);
+            } catch (const std::system_error&) {
+                paused = true;
+            }
+            lock.lock();
+            if (started)
+                waiting_.push_back(std::move(*started));
+            continue;
+        }
+        std::vector<pollfd> fds{{wakeFd_, POLLIN, 0}};
+        for (const RunnerProcess& runner : waiting_)
+            fds.push_back({runner.processFd(), POLLIN, 0});
+        lock.unlock();
+        const int ready = ::poll(fds.data(), fds.size(), paused ? int{pause.count()} : -1);
+        if (ready == 0)
+            paused = false;
+        uint64_t wakeUps = 0;
+        [[maybe_unused]] const ssize_t bytes = ::read(wakeFd_, &wakeUps, sizeof wakeUps);
+        lock.lock();
+    }
+}
+
+} // namespace zov::client

@@ -1,0 +1,60 @@
+#pragma once
+
+// Runners started ahead of time, so that a call does not wait for the engine
+// to start: each runner creates its context, confines itself and then waits
+// for its request.
+
+#include "PluginCall.h"
+#include "RunnerProcess.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zov::client {
+
+class RunnerPool {
+public:
+    struct Options {
+        std::string runnerPath = runnerBesideExecutable();
+        // How many started runners wait for a call.
+        size_t waiting = 1;
+    };
+
+    // Starts the first runners in the background at once.
+    explicit RunnerPool(Options options);
+    RunnerPool() : RunnerPool(Options{}) {}
+    // Stops starting runners, and kills and reaps those still waiting.
+    ~RunnerPool();
+    RunnerPool(const RunnerPool&) = delete;
+    RunnerPool& operator=(const RunnerPool&) = delete;
+
+    // A runner that has never been given a request: a waiting one, or one
+    // started now when none waits. A replacement starts in the background.
+    // Throws std::system_error when no runner can be started.
+    RunnerProcess take();
+
+    // The processes of the runners waiting now, oldest first.
+    std::vector<pid_t> waitingRunners();
+
+    // One call, exactly as a cold call would make it, on a taken runner.
+    // `options.runnerPath` is not used: the pool's runners serve.
+    Outcome call(std::string_view request, const CallOptions& options);
+
+private:
+    // Keeps `waiting` runners started, replacing those that die while waiting.
+    void refill();
+    void wakeRefill();
+
+    const Options options_;
+    std::mutex mutex_;
+    std::deque<RunnerProcess> waiting_; // guarded by mutex_
+    bool stopping_ = false;             // guarded by mutex_
+    int wakeFd_;                        // an eventfd that interrupts refill's poll
+    std::thread refiller_;
+};
+
+} // namespace zov::client
