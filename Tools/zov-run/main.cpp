@@ -2,10 +2,13 @@
 // answering the plugin's fetches from a file of canned replies.
 
 #include "PluginCall.h"
+#include "RunnerPool.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +18,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -32,6 +37,9 @@ constexpr const char* usage =
     "  --time-limit SECS   stop the plugin after SECS seconds (default 30, 0: none)\n"
     "  --runner PATH       the ZovPluginHost to run (default: beside zov-run)\n"
     "  --verbose           show each fetch and its reply on standard error\n"
+    "  --repeat N          make the call N times through runners started ahead of\n"
+    "                      time, with a pause before each call that lets its runner\n"
+    "                      start; print the last outcome and the call times\n"
     "\n"
     "Exit status: 0 with a result, 1 when the plugin failed (its message and\n"
     "state are printed on standard error), 2 for any other problem.\n";
@@ -92,20 +100,44 @@ private:
     json replies_;
 };
 
+// Makes the call `count` times on runners started ahead of time, as a host
+// with a pool does, and reports the call times on standard error. A pause
+// before each call gives the runner that will serve it time to start.
+zov::client::Outcome callRepeatedly(const std::string& request,
+                                    const zov::client::CallOptions& callOptions, long count) {
+    zov::client::RunnerPool pool({.runnerPath = callOptions.runnerPath});
+    std::vector<double> milliseconds;
+    zov::client::Outcome outcome;
+    for (long i = 0; i < count; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto start = std::chrono::steady_clock::now();
+        outcome = pool.call(request, callOptions);
+        milliseconds.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    std::fprintf(stderr, "%ld calls: median %.2f ms, fastest %.2f ms, slowest %.2f ms\n", count,
+                 milliseconds[milliseconds.size() / 2], milliseconds.front(), milliseconds.back());
+    return outcome;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    enum { Replies = 1, TimeLimit, Runner, Verbose, Help };
+    enum { Replies = 1, TimeLimit, Runner, Verbose, Repeat, Help };
     const option options[] = {{"replies", required_argument, nullptr, Replies},
                               {"time-limit", required_argument, nullptr, TimeLimit},
                               {"runner", required_argument, nullptr, Runner},
                               {"verbose", no_argument, nullptr, Verbose},
+                              {"repeat", required_argument, nullptr, Repeat},
                               {"help", no_argument, nullptr, Help},
                               {nullptr, 0, nullptr, 0}};
     std::optional<std::string> repliesPath;
     zov::client::CallOptions callOptions;
     callOptions.timeLimit = std::chrono::seconds(30);
     bool verbose = false;
+    long repeat = 0;
     for (int option; (option = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
         switch (option) {
         case Replies:
@@ -126,6 +158,13 @@ int main(int argc, char* argv[]) {
         case Verbose:
             verbose = true;
             break;
+        case Repeat: {
+            char* end = nullptr;
+            repeat = std::strtol(optarg, &end, 10);
+            if (*optarg == '\0' || *end != '\0' || repeat < 1)
+                die(std::string("--repeat takes a positive number, not ") + optarg);
+            break;
+        }
         case Help:
             std::cout << usage;
             return 0;
@@ -156,7 +195,8 @@ int main(int argc, char* argv[]) {
 
     zov::client::Outcome outcome;
     try {
-        outcome = zov::client::call(request, callOptions);
+        outcome = repeat > 0 ? callRepeatedly(request, callOptions, repeat)
+                             : zov::client::call(request, callOptions);
     } catch (const std::exception& failure) {
         die(failure.what());
     }
