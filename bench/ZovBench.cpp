@@ -1,0 +1,362 @@
+// zov-bench: what a host pays for a plugin call, beside the floors below the
+// runner and the peer above it, measured in one run and written to a
+// Markdown report.
+//
+//   zov-bench [--smoke] [--out FILE]
+//
+// --smoke runs every measurement with tiny sizes and few runs, only to show
+// that the suite still works.
+
+#include "BenchReport.h"
+#include "PluginCall.h"
+#include "RunnerPool.h"
+
+#include <JavaScriptCore/JavaScript.h>
+#include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace zov::bench {
+namespace {
+
+using namespace std::chrono_literals;
+using client::Outcome;
+
+struct Settings {
+    bool smoke = false;
+    std::string out = "bench/RESULTS.md";
+    int coldRuns = 30;
+    int warmRuns = 30;
+    int throughputCalls = 40; // per thread
+    int fetches = 10'000;
+    size_t payloadBytes = size_t{64} << 20;
+    int payloadRuns = 5;
+};
+
+std::string binDirectory() {
+    return std::filesystem::path(client::runnerBesideExecutable()).parent_path();
+}
+
+const std::string trivialRequest = client::requestLine("return {m() { return {a: 1}; }};", "m");
+
+client::CallOptions callOptions(std::string path = client::runnerBesideExecutable(),
+                                std::vector<std::string> arguments = {}) {
+    client::CallOptions options;
+    options.runnerPath = std::move(path);
+    options.runnerArguments = std::move(arguments);
+    options.timeLimit = 300s;
+    options.onFetch = [](const std::string&) { return std::optional<std::string>("{}"); };
+    return options;
+}
+
+double milliseconds(std::chrono::nanoseconds duration) {
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+double mebibytes(long kibibytes) {
+    return static_cast<double>(kibibytes) / 1024.0;
+}
+
+bool succeeded(benchmark::State& state, const Outcome& outcome) {
+    if (outcome.kind == Outcome::Kind::Result)
+        return true;
+    state.SkipWithError(("the call failed: " + outcome.message).c_str());
+    return false;
+}
+
+// The resident memory of a process now, from /proc.
+long residentKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmRSS:"))
+            return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+// JSON text of a string of `bytes` characters, the way JSON.stringify writes it.
+std::string payloadJson(size_t bytes) {
+    std::string text = "\"";
+    text.reserve(bytes + 2);
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789 .,;-_ABCDEFGHIJKLMNOP";
+    for (size_t i = 0; i < bytes; ++i)
+        text += alphabet[(i * 7 + i / 64) % (sizeof alphabet - 1)];
+    text += '"';
+    return text;
+}
+
+// --- Cold calls: start, a trivial request, the result line, reaped.
+
+void coldCall(benchmark::State& state, const client::CallOptions& options) {
+    for (auto _ : state) {
+        const Outcome outcome = client::call(trivialRequest, options);
+        if (!succeeded(state, outcome))
+            return;
+        state.SetIterationTime(std::chrono::duration<double>(outcome.untilExit).count());
+        state.counters["peak RSS MiB"] = mebibytes(outcome.peakMemoryKiB);
+    }
+}
+
+// --- Warm calls: the same call on a runner started ahead of time.
+
+void warmCall(benchmark::State& state) {
+    client::RunnerPool pool;
+    const client::CallOptions options = callOptions();
+    for (auto _ : state) {
+        // Time for the waiting runner to finish starting, as between a
+        // host's calls; not measured.
+        std::this_thread::sleep_for(150ms);
+        const std::vector<pid_t> waiting = pool.waitingRunners();
+        const long idle = waiting.empty() ? 0 : residentKiB(waiting.front());
+        const Outcome outcome = pool.call(trivialRequest, options);
+        if (!succeeded(state, outcome))
+            return;
+        state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
+        state.counters["until reaped ms"] = milliseconds(outcome.untilExit);
+        state.counters["idle RSS MiB"] = mebibytes(idle);
+    }
+}
+
+void poolThroughput(benchmark::State& state, int callsPerThread) {
+    for (auto _ : state) {
+        client::RunnerPool pool({.waiting = 2});
+        const client::CallOptions options = callOptions();
+        std::atomic<int> failures = 0;
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<std::thread> callers;
+        for (int thread = 0; thread < 2; ++thread) {
+            callers.emplace_back([&] {
+                for (int i = 0; i < callsPerThread; ++i)
+                    failures += !pool.call(trivialRequest, options).succeeded();
+            });
+        }
+        for (std::thread& caller : callers)
+            caller.join();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (failures > 0) {
+            state.SkipWithError("a call failed");
+            return;
+        }
+        state.SetIterationTime(seconds);
+        state.counters["calls/s"] = 2 * callsPerThread / seconds;
+    }
+}
+
+// --- Fetch round trips.
+
+void fetchRoundTrips(benchmark::State& state, int fetches) {
+    client::RunnerPool pool;
+    const std::string request = client::requestLine(
+        "return {m(n) { for (let i = 0; i < n; ++i) zov.session.fetch('u'); return n; }};", "m",
+        std::to_string(fetches));
+    const client::CallOptions options = callOptions();
+    for (auto _ : state) {
+        std::this_thread::sleep_for(150ms);
+        const Outcome outcome = pool.call(request, options);
+        if (!succeeded(state, outcome))
+            return;
+        state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
+        state.counters["us per round trip"] = milliseconds(outcome.untilFinalLine) * 1000 / fetches;
+    }
+}
+
+// Two processes passing one line of a fetch line's size back and forth.
+void pipePingPong(benchmark::State& state, int roundTrips) {
+    const std::string line = R"({"request":"{\"url\":\"u\"}","type":"fetch"})"
+                             "\n";
+    for (auto _ : state) {
+        client::RunnerProcess echo =
+            client::RunnerProcess::start(binDirectory() + "/bench-process-floor", {"--echo"});
+        char buffer[256];
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < roundTrips; ++i) {
+            if (::write(echo.input(), line.data(), line.size()) !=
+                    static_cast<ssize_t>(line.size()) ||
+                ::read(echo.output(), buffer, sizeof buffer) != static_cast<ssize_t>(line.size())) {
+                state.SkipWithError("the echo process failed");
+                return;
+            }
+        }
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        echo.closeInput();
+        echo.wait();
+        state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+        state.counters["us per round trip"] =
+            milliseconds(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed)) * 1000 /
+            roundTrips;
+    }
+}
+
+// --- Payloads.
+
+void payloadCall(benchmark::State& state, const std::string& request,
+                 std::optional<std::string> reply, size_t bytes) {
+    client::RunnerPool pool;
+    client::CallOptions options = callOptions();
+    if (reply)
+        options.onFetch = [&](const std::string&) { return reply; };
+    for (auto _ : state) {
+        std::this_thread::sleep_for(150ms);
+        const Outcome outcome = pool.call(request, options);
+        if (!succeeded(state, outcome))
+            return;
+        const double seconds = std::chrono::duration<double>(outcome.untilFinalLine).count();
+        state.SetIterationTime(seconds);
+        state.counters["MB/s"] = static_cast<double>(bytes) / 1e6 / seconds;
+        state.counters["peak RSS MiB"] = mebibytes(outcome.peakMemoryKiB);
+        state.counters["peak RSS / payload"] =
+            static_cast<double>(outcome.peakMemoryKiB) * 1024 / static_cast<double>(bytes);
+    }
+}
+
+// JSON.parse and JSON.stringify of the payload's text in one context.
+void engineJsonFloor(benchmark::State& state, const std::string& text) {
+    JSGlobalContextRef context = JSGlobalContextCreate(nullptr);
+    JSStringRef source = JSStringCreateWithUTF8CString(text.c_str());
+    JSValueRef argument = JSValueMakeString(context, source);
+    JSStringRef code =
+        JSStringCreateWithUTF8CString("(text) => JSON.stringify(JSON.parse(text)).length");
+    JSObjectRef roundTrip = JSValueToObject(
+        context, JSEvaluateScript(context, code, nullptr, nullptr, 1, nullptr), nullptr);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        JSValueRef exception = nullptr;
+        JSObjectCallAsFunction(context, roundTrip, nullptr, 1, &argument, &exception);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (exception) {
+            state.SkipWithError("JSON round trip failed");
+            break;
+        }
+        JSGarbageCollect(context);
+        state.SetIterationTime(seconds);
+        state.counters["MB/s"] = static_cast<double>(text.size()) / 1e6 / seconds;
+    }
+    JSStringRelease(code);
+    JSStringRelease(source);
+    JSGlobalContextRelease(context);
+}
+
+// Every measurement runs once per repetition and times itself.
+template <typename... Arguments>
+void measure(const char* name, int repetitions, Arguments&&... arguments) {
+    benchmark::RegisterBenchmark(name, std::forward<Arguments>(arguments)...)
+        ->Iterations(1)
+        ->Repetitions(repetitions)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+}
+
+void registerAll(const Settings& settings) {
+    const std::string bin = binDirectory();
+    const auto cold = [&](const char* name, client::CallOptions options) {
+        measure(name, settings.coldRuns, coldCall, std::move(options));
+    };
+    cold("cold/process floor", callOptions(bin + "/bench-process-floor"));
+    cold("cold/engine floor", callOptions(bin + "/bench-engine-floor"));
+    cold("cold/runner", callOptions());
+    if (::access("/usr/bin/node", X_OK) == 0)
+        cold("cold/Node.js vm peer",
+             callOptions("/usr/bin/node", {ZOV_BENCH_SOURCE_DIR "/node-peer.js"}));
+
+    measure("warm/runner", settings.warmRuns, warmCall);
+    measure("warm/pool throughput, 2 threads", 3, poolThroughput, settings.throughputCalls);
+
+    measure("fetch/runner", 5, fetchRoundTrips, settings.fetches);
+    measure("fetch/pipe ping-pong", 5, pipePingPong, settings.fetches);
+
+    static const std::string payload = payloadJson(settings.payloadBytes);
+    measure("payload/input returned as result", settings.payloadRuns, payloadCall,
+            client::requestLine("return {m(s) { return s; }};", "m", payload), std::nullopt,
+            settings.payloadBytes);
+    measure(
+        "payload/fetch reply", settings.payloadRuns, payloadCall,
+        client::requestLine("return {m() { return zov.session.fetch('u').data.length; }};", "m"),
+        std::optional<std::string>("{\"data\":" + payload + "}"), settings.payloadBytes);
+    measure("payload/engine floor", settings.payloadRuns, engineJsonFloor, payload);
+}
+
+// The cold calls again as whole commands, timed by hyperfine; none when it
+// is not installed.
+std::vector<CommandTiming> hyperfineColdCalls(const Settings& settings) {
+    if (std::system("hyperfine --version >/dev/null 2>&1") != 0)
+        return {};
+    const std::filesystem::path directory =
+        std::filesystem::temp_directory_path() / ("zov-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(directory);
+    const std::string request = (directory / "request.json").string();
+    std::ofstream(request) << trivialRequest << '\n';
+    const std::string results = (directory / "hyperfine.json").string();
+    const std::string bin = binDirectory();
+    std::string command = "hyperfine --style none --warmup 3 --runs " +
+                          std::to_string(settings.coldRuns) + " --export-json " + results;
+    const auto add = [&](const std::string& name, const std::string& program) {
+        command += " -n '" + name + "' '" + program + " < " + request + "'";
+    };
+    add("process floor", bin + "/bench-process-floor");
+    add("engine floor", bin + "/bench-engine-floor");
+    add("ZovPluginHost", bin + "/ZovPluginHost");
+    if (::access("/usr/bin/node", X_OK) == 0)
+        add("Node.js vm peer", "/usr/bin/node " ZOV_BENCH_SOURCE_DIR "/node-peer.js");
+    std::vector<CommandTiming> timings;
+    if (std::system((command + " >/dev/null").c_str()) == 0) {
+        const nlohmann::json parsed = nlohmann::json::parse(std::ifstream(results), nullptr, false);
+        if (parsed.is_object() && parsed.contains("results")) {
+            for (const auto& result : parsed["results"])
+                timings.push_back({result.value("command", ""), result.value("median", 0.0) * 1000,
+                                   result.value("stddev", 0.0) * 1000,
+                                   static_cast<int>(result["times"].size())});
+        }
+    }
+    std::filesystem::remove_all(directory);
+    return timings;
+}
+
+} // namespace
+} // namespace zov::bench
+
+int main(int argc, char* argv[]) {
+    zov::bench::Settings settings;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--smoke") == 0) {
+            settings.smoke = true;
+            settings.coldRuns = settings.warmRuns = settings.payloadRuns = 2;
+            settings.throughputCalls = 2;
+            settings.fetches = 100;
+            settings.payloadBytes = 64 << 10;
+        } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+            settings.out = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: zov-bench [--smoke] [--out FILE]\n");
+            return 2;
+        }
+    }
+    // Each measurement runs exactly once per repetition, timed by itself.
+    char minTime[] = "--benchmark_min_time=0";
+    char* benchmarkArguments[] = {argv[0], minTime, nullptr};
+    int benchmarkCount = 2;
+    benchmark::Initialize(&benchmarkCount, benchmarkArguments);
+    zov::bench::registerAll(settings);
+    zov::bench::Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    benchmark::Shutdown();
+    const std::vector<zov::bench::CommandTiming> commands =
+        zov::bench::hyperfineColdCalls(settings);
+    zov::bench::writeReport(settings.out, settings.smoke, collector.measurements(), commands);
+    std::printf("Wrote %s\n", settings.out.c_str());
+    for (const auto& [name, measurement] : collector.measurements()) {
+        if (!measurement.error.empty())
+            return 1;
+    }
+    return 0;
+}
