@@ -11,7 +11,9 @@ packages=(
     # the dock tile: D-Bus, images, property lists
     libglib2.0-dev libgdk-pixbuf-2.0-dev libplist-dev libglib2.0-bin dbus-daemon
     # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev hyperfine strace
+    libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev hyperfine strace
+    # dock tile tests: writing images too large to hold in memory
+    libpng-dev
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "PluginCall.h"
 
+#include "RunnerLines.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
@@ -18,6 +20,13 @@ namespace {
 
 using nlohmann::json;
 using Clock = std::chrono::steady_clock;
+
+// Whether `text` is one complete JSON text (validated in full, UTF-8 included).
+bool isJson(std::string_view text) {
+    simdjson::dom::parser parser;
+    const simdjson::padded_string padded(text);
+    return parser.parse(padded).error() == simdjson::SUCCESS;
+}
 
 std::string jsonString(std::string_view text) {
     return json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace);
@@ -146,23 +155,29 @@ private:
     }
 
     void readOutput() {
-        char chunk[1 << 16];
-        const ssize_t count = ::read(runner_.output(), chunk, sizeof chunk);
-        if (count < 0 && errno == EINTR)
+        // Read straight into the pending line, keeping room for the decoder's
+        // padding after whatever arrives.
+        constexpr size_t chunk = size_t{1} << 20;
+        const size_t scanFrom = output_.size();
+        output_.reserve(scanFrom + chunk + LineDecoder::padding);
+        output_.resize(scanFrom + chunk);
+        const ssize_t count = ::read(runner_.output(), output_.data() + scanFrom, chunk);
+        output_.resize(scanFrom + static_cast<size_t>(std::max<ssize_t>(count, 0)));
+        if (count < 0 && (errno == EINTR || errno == EAGAIN))
             return;
         if (count <= 0) {
             runner_.closeOutput();
             return;
         }
-        const size_t scanFrom = output_.size();
-        output_.append(chunk, static_cast<size_t>(count));
-        size_t lineStart = 0;
         for (size_t feed = output_.find('\n', scanFrom); feed != std::string::npos;
-             feed = output_.find('\n', lineStart)) {
-            handleLine(output_.substr(lineStart, feed - lineStart));
-            lineStart = feed + 1;
+             feed = output_.find('\n')) {
+            // The line keeps the buffer (no copy of a long line); what follows
+            // it starts the next one.
+            std::string rest = output_.substr(feed + 1);
+            rest.reserve(rest.size() + LineDecoder::padding);
+            output_.resize(feed);
+            handleLine(std::exchange(output_, std::move(rest)));
         }
-        output_.erase(0, lineStart);
     }
 
     void readErrors() {
@@ -183,18 +198,18 @@ private:
     }
 
     void handleLine(std::string line) {
+        std::optional<RunnerMessage> message = decoder_.decode(line);
         outcome_.lines.push_back(std::move(line));
-        const std::string& text = outcome_.lines.back();
-        const json message = json::parse(text, nullptr, false);
-        const auto member = [&](const char* name) -> const json* {
-            if (!message.is_object())
+        const auto member = [&](const char* name) -> std::string* {
+            if (!message)
                 return nullptr;
-            const auto found = message.find(name);
-            return found != message.end() && found->is_string() ? &*found : nullptr;
+            const auto found = message->strings.find(name);
+            return found == message->strings.end() ? nullptr : &found->second;
         };
-        const json* type = member("type");
+        const std::string* type = member("type");
         if (!type) {
-            protocolFault("The runner wrote a line that is not a message: " + text.substr(0, 200));
+            protocolFault("The runner wrote a line that is not a message: " +
+                          outcome_.lines.back().substr(0, 200));
             return;
         }
         if (finalSeen_) {
@@ -202,35 +217,33 @@ private:
             return;
         }
         if (*type == "fetch") {
-            const json* request = member("request");
+            const std::string* request = member("request");
             if (!request) {
                 protocolFault("The runner wrote a fetch line without a request");
                 return;
             }
-            answerFetch(request->get<std::string>());
+            answerFetch(*request);
         } else if (*type == "result") {
-            const json* result = member("json");
+            std::string* result = member("json");
             if (!result) {
                 protocolFault("The runner wrote a result line without JSON text");
                 return;
             }
             finalLine();
             outcome_.kind = Outcome::Kind::Result;
-            outcome_.json = result->get<std::string>();
+            outcome_.json = std::move(*result);
         } else if (*type == "error") {
-            const json* description = member("message");
-            const auto state = message.find("state");
-            if (!description || state == message.end() || !state->is_object()) {
+            std::string* description = member("message");
+            if (!description || !message->state) {
                 protocolFault("The runner wrote an error line without a message and a state");
                 return;
             }
             finalLine();
             outcome_.kind = Outcome::Kind::Error;
-            outcome_.message = description->get<std::string>();
-            for (const auto& [key, value] : state->items())
-                outcome_.state[key] = value.is_string() ? value.get<std::string>() : value.dump();
+            outcome_.message = std::move(*description);
+            outcome_.state = *message->state;
         } else {
-            protocolFault("The runner wrote a line of unknown type " + type->dump());
+            protocolFault("The runner wrote a line of unknown type \"" + *type + "\"");
         }
     }
 
@@ -295,6 +308,7 @@ private:
     size_t replyOffset_ = 0;
     bool closeInputWhenWritten_ = false;
     std::string output_; // standard output after the last complete line
+    LineDecoder decoder_;
     bool finalSeen_ = false;
     std::string fault_;
 };
@@ -305,7 +319,7 @@ std::string requestLine(std::string_view script, std::string_view method,
                         std::optional<std::string_view> inputJson) {
     std::string line = "{";
     if (inputJson) {
-        if (!json::accept(*inputJson))
+        if (!isJson(*inputJson))
             throw std::invalid_argument("The input is not JSON text");
         line += "\"input\":";
         // A line break in JSON text is white space; it must not end the line.
