@@ -1,0 +1,41 @@
+#include "PropertyList.h"
+
+#include "PropertyListShape.h"
+#include "SafeFile.h"
+
+namespace zov::docktile {
+
+PropertyList parsePropertyList(std::string_view data) {
+    if (data.empty() || data.size() > maxPropertyListBytes || !hasSafeShape(data)) {
+        return nullptr;
+    }
+    plist_t root = nullptr;
+    plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root);
+    return PropertyList(root);
+}
+
+PropertyList readPropertyListFile(const std::string& path) {
+    const auto contents = readRegularFile(path, maxPropertyListBytes);
+    return contents ? parsePropertyList(*contents) : nullptr;
+}
+
+plist_t dictionaryValue(plist_t node, const char* key) {
+    if (!node || plist_get_node_type(node) != PLIST_DICT) {
+        return nullptr;
+    }
+    return plist_dict_get_item(node, key);
+}
+
+std::optional<std::string> stringValue(plist_t node) {
+    if (!node || plist_get_node_type(node) != PLIST_STRING) {
+        return std::nullopt;
+    }
+    uint64_t length = 0;
+    const char* characters = plist_get_string_ptr(node, &length);
+    if (!characters) {
+        return std::nullopt;
+    }
+    return std::string(characters, length);
+}
+
+} // namespace zov::docktile

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <plist/plist.h>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace zov::docktile {
+
+struct PropertyListFree {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+
+// A property-list value owned by its holder; none where there is no value.
+using PropertyList = std::unique_ptr<std::remove_pointer_t<plist_t>, PropertyListFree>;
+
+// Property lists that a dock reads are small: preferences and bundle descriptions.
+inline constexpr std::size_t maxPropertyListBytes = 4 * 1024 * 1024;
+
+// Parses XML or binary property-list data; malformed or hostile data (nesting deeper than any real
+// property list, shared or cyclic objects that would expand without bound) gives none.
+PropertyList parsePropertyList(std::string_view data);
+
+// The property list in a file, or none when the file is missing, unreadable or malformed.
+PropertyList readPropertyListFile(const std::string& path);
+
+// The value under key when node is a dictionary that has one; it stays owned by node.
+plist_t dictionaryValue(plist_t node, const char* key);
+
+// The string that node holds, or none when node is none or not a string.
+std::optional<std::string> stringValue(plist_t node);
+
+} // namespace zov::docktile
