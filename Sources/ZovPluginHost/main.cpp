@@ -99,6 +99,7 @@ engine::String composedScript(const engine::String& source) {
 void run(HostChannel& channel) {
     errorState.clear();
 
+    prepareSandbox();
     std::unique_ptr<engine::Context> context = engine::Context::create();
     if (!context)
         throw RunnerError(1, invalidInvocation);
