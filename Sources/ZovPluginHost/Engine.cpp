@@ -1,5 +1,9 @@
 #include "Engine.h"
 
+#include "ByteBuffer.h"
+#include "Utf.h"
+
+#include <cassert>
 #include <cstdint>
 #include <exception>
 #include <limits>
@@ -41,6 +45,32 @@ std::u16string_view String::view() const {
     if (length == 0)
         return {};
     return {reinterpret_cast<const char16_t*>(JSStringGetCharactersPtr(ref_)), length};
+}
+
+String String::fromUtf8(std::string_view bytes) {
+    // ASCII goes in as it stands, and the engine keeps it in one byte a
+    // character, so that its JSON parser, its strings and the text written
+    // back all take half the memory. Other text is decoded here: the engine's
+    // own decoder gives up on ill-formed UTF-8.
+    assert(bytes.data()[bytes.size()] == '\0');
+    if (isAsciiText(bytes))
+        return fromAscii(bytes.data());
+    return fromUtf16(utf8ToUtf16(bytes));
+}
+
+void String::appendUtf8(ByteBuffer& out) const {
+    // The engine converts without widening one-byte text to UTF-16 first,
+    // but stops at the first unpaired surrogate: its bytes are the whole text
+    // only when they hold as many UTF-16 code units as the string.
+    const size_t start = out.size();
+    const size_t room = JSStringGetMaximumUTF8CStringSize(ref_);
+    out.resize(start + room);
+    const size_t written = JSStringGetUTF8CString(ref_, out.data() + start, room) - 1;
+    out.resize(start + written);
+    if (utf16Length(std::string_view(out.data() + start, written)) == JSStringGetLength(ref_))
+        return;
+    out.resize(start);
+    zov::appendUtf8(out, view());
 }
 
 // --- Value

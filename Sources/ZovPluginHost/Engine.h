@@ -13,6 +13,10 @@
 #include <variant>
 #include <vector>
 
+namespace zov {
+class ByteBuffer;
+}
+
 namespace zov::engine {
 
 // Text as the engine keeps it: UTF-16 code units, shared without copying.
@@ -23,6 +27,10 @@ public:
     static String fromUtf16(std::u16string_view text);
     // Names and fixed texts of the program, which are plain ASCII.
     static String fromAscii(const char* text);
+    // UTF-8 bytes, with ill-formed sequences read as U+FFFD. A NUL byte must
+    // follow the last one (it is not part of the text). Throws
+    // std::length_error for text longer than the engine can hold.
+    static String fromUtf8(std::string_view bytes);
     // Takes over a reference that the engine handed out.
     static String adopt(JSStringRef owned) { return String(owned); }
 
@@ -33,6 +41,8 @@ public:
 
     // The code units; they stay valid while this string exists.
     std::u16string_view view() const;
+    // Appends the text as UTF-8, with unpaired surrogates written as U+FFFD.
+    void appendUtf8(ByteBuffer& out) const;
     JSStringRef ref() const { return ref_; }
 
 private:

@@ -1,5 +1,6 @@
 #include "HostChannel.h"
 
+#include "ByteBuffer.h"
 #include "RunnerError.h"
 #include "Utf.h"
 
@@ -9,11 +10,11 @@
 
 namespace zov {
 
-namespace {
+HostChannel::HostChannel(int input, int output) : reader_(input), output_(output) {}
 
-void writeAll(int fd, std::string_view bytes) {
+void HostChannel::write(std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t count = ::write(output_, bytes.data(), bytes.size());
         if (count < 0) {
             if (errno == EINTR)
                 continue;
@@ -24,31 +25,44 @@ void writeAll(int fd, std::string_view bytes) {
     }
 }
 
-} // namespace
-
-HostChannel::HostChannel(int input, int output) : reader_(input), output_(output) {}
-
 void HostChannel::send(const Message& message) {
-    writeAll(output_, jsonLine(message));
+    write(jsonLine(message));
 }
 
-std::u16string HostChannel::fetch(std::u16string_view request) {
+void HostChannel::sendResult(const engine::String& json) {
+    // Built in one buffer, the JSON text escaped where it stands: a result of
+    // tens of megabytes is not copied on its way out.
+    static constexpr std::string_view prefix = "{\"json\":";
+    ByteBuffer line;
+    line.append(prefix);
+    json.appendUtf8(line);
+    escapeJsonStringInPlace(line, prefix.size());
+    line.append(",\"type\":\"result\"}\n");
+    write(line.view());
+}
+
+std::optional<engine::String> HostChannel::readLine() {
+    const std::optional<std::string_view> bytes = reader_.readLine();
+    if (!bytes)
+        return std::nullopt;
+    engine::String text = engine::String::fromUtf8(*bytes);
+    reader_.shrink();
+    return text;
+}
+
+engine::String HostChannel::fetch(const engine::String& request) {
     try {
-        send(fetchMessage(utf16ToUtf8(request)));
+        send(fetchMessage(utf16ToUtf8(request.view())));
     } catch (const Failure&) {
-        return std::u16string(transportFailedReply);
+        return engine::String::fromUtf8(transportFailedReply);
     }
-    if (std::optional<std::u16string> reply = readLine())
+    if (std::optional<engine::String> reply = readLine())
         return std::move(*reply);
-    return std::u16string(transportClosedReply);
+    return engine::String::fromUtf8(transportClosedReply);
 }
 
 Message fetchMessage(std::string request) {
     return {{"request", std::move(request)}, {"type", "fetch"}};
-}
-
-Message resultMessage(std::string json) {
-    return {{"json", std::move(json)}, {"type", "result"}};
 }
 
 Message errorMessage(std::string message, StringMap state) {

@@ -2,6 +2,7 @@
 
 // The runner's link to the host: JSON lines on standard input and output.
 
+#include "Engine.h"
 #include "JsonWriter.h"
 #include "LineReader.h"
 
@@ -15,32 +16,35 @@ class HostChannel {
 public:
     // The runner answers a fetch itself with these replies when the host
     // cannot be reached.
-    static constexpr std::u16string_view transportFailedReply =
-        u"{\"error\":\"Session transport failed\"}";
-    static constexpr std::u16string_view transportClosedReply =
-        u"{\"error\":\"Session transport closed\"}";
+    static constexpr std::string_view transportFailedReply =
+        "{\"error\":\"Session transport failed\"}";
+    static constexpr std::string_view transportClosedReply =
+        "{\"error\":\"Session transport closed\"}";
 
     HostChannel(int input, int output);
 
     // Writes the message as one line; the whole line has been written when
     // this returns. Throws Failure when the output fails.
     void send(const Message& message);
+    // Sends the result line that carries the method's JSON text.
+    void sendResult(const engine::String& json);
 
-    // One line from the host, or none at the end of the input.
-    std::optional<std::u16string> readLine() { return reader_.readLine(); }
+    // One line from the host as text, or none at the end of the input.
+    std::optional<engine::String> readLine();
 
     // The fetch bridge: hands the request to the host and returns its reply
     // line. Never fails: a host that cannot be reached gets the transport
     // replies above.
-    std::u16string fetch(std::u16string_view request);
+    engine::String fetch(const engine::String& request);
 
 private:
+    void write(std::string_view bytes);
+
     LineReader reader_;
     int output_;
 };
 
 Message fetchMessage(std::string request);
-Message resultMessage(std::string json);
 Message errorMessage(std::string message, StringMap state);
 
 } // namespace zov

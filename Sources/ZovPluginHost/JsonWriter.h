@@ -9,6 +9,8 @@
 
 namespace zov {
 
+class ByteBuffer;
+
 using StringMap = std::map<std::string, std::string>;
 // A message to the host: string keys, each with a string or a map of strings.
 // All text is UTF-8. std::map keeps keys in ascending byte order.
@@ -18,6 +20,10 @@ using Message = std::map<std::string, std::variant<std::string, StringMap>>;
 // solidus escaped with a backslash, control characters escaped, everything
 // else as its UTF-8 bytes.
 void appendJsonString(std::string& out, std::string_view text);
+
+// Turns the bytes from `start` to the end of `buffer` into their JSON string
+// literal, in place, as appendJsonString writes it.
+void escapeJsonStringInPlace(ByteBuffer& buffer, size_t start);
 
 // The message as one line: compact JSON ended by a single line feed.
 std::string jsonLine(const Message& message);

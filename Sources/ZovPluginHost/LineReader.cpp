@@ -1,11 +1,7 @@
 #include "LineReader.h"
 
-#include "Utf.h"
-
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <unistd.h>
 
 namespace zov {
@@ -13,78 +9,65 @@ namespace zov {
 namespace {
 
 constexpr size_t initialCapacity = size_t{64} << 10;
-// A buffer grown for one long line is given back once that line is consumed.
-constexpr size_t keptCapacity = size_t{1} << 20;
-
-char* allocate(char* bytes, size_t size) {
-    // realloc moves large blocks by remapping pages, so growing a buffer for a
-    // long line costs no copy.
-    auto* grown = static_cast<char*>(std::realloc(bytes, size));
-    if (!grown)
-        throw std::bad_alloc();
-    return grown;
-}
+// The least room worth a read; below it the buffer grows first.
+constexpr size_t minimumRead = initialCapacity / 4;
 
 } // namespace
 
-void LineReader::Free::operator()(char* bytes) const {
-    std::free(bytes);
+LineReader::LineReader(int fd) : fd_(fd) {
+    buffer_.reserve(initialCapacity);
 }
 
-LineReader::LineReader(int fd)
-    : fd_(fd), buffer_(allocate(nullptr, initialCapacity)), capacity_(initialCapacity) {}
-
-std::optional<std::u16string> LineReader::readLine() {
-    const std::optional<std::string_view> bytes = nextLine();
-    if (!bytes)
-        return std::nullopt;
-    std::u16string line = utf8ToUtf16(*bytes);
-    if (begin_ == end_ && capacity_ > keptCapacity) {
-        buffer_.reset(allocate(buffer_.release(), initialCapacity));
-        capacity_ = initialCapacity;
-        begin_ = end_ = 0;
-    }
-    return line;
-}
-
-std::optional<std::string_view> LineReader::nextLine() {
+std::optional<std::string_view> LineReader::readLine() {
     size_t scanned = 0; // pending bytes already searched for a line feed
     for (;;) {
-        const char* pending = buffer_.get() + begin_;
-        if (const void* feed = std::memchr(pending + scanned, '\n', end_ - begin_ - scanned)) {
-            size_t length = static_cast<const char*>(feed) - pending;
+        char* const pending = buffer_.data() + begin_;
+        const size_t available = buffer_.size() - begin_;
+        if (void* feed = std::memchr(pending + scanned, '\n', available - scanned)) {
+            size_t length = static_cast<size_t>(static_cast<char*>(feed) - pending);
             begin_ += length + 1;
             if (length > 0 && pending[length - 1] == '\r')
                 --length;
+            pending[length] = '\0';
             return std::string_view(pending, length);
         }
-        scanned = end_ - begin_;
-        if (!fill()) {
-            if (begin_ == end_)
-                return std::nullopt;
-            std::string_view last(buffer_.get() + begin_, end_ - begin_);
-            begin_ = end_;
-            return last;
-        }
+        scanned = available;
+        if (!fill())
+            break;
     }
+    // The input has ended: what is left is the last line.
+    if (begin_ == buffer_.size())
+        return std::nullopt;
+    buffer_.reserve(buffer_.size() + 1);
+    buffer_.data()[buffer_.size()] = '\0';
+    const std::string_view last(buffer_.data() + begin_, buffer_.size() - begin_);
+    begin_ = buffer_.size();
+    return last;
+}
+
+void LineReader::shrink() {
+    if (begin_ != buffer_.size() || buffer_.capacity() <= initialCapacity)
+        return;
+    buffer_.release();
+    buffer_.reserve(initialCapacity);
+    begin_ = 0;
 }
 
 bool LineReader::fill() {
     if (ended_)
         return false;
     if (begin_ > 0) {
-        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
-        end_ -= begin_;
+        const size_t pending = buffer_.size() - begin_;
+        std::memmove(buffer_.data(), buffer_.data() + begin_, pending);
+        buffer_.resize(pending);
         begin_ = 0;
     }
-    if (capacity_ - end_ < initialCapacity / 4) {
-        buffer_.reset(allocate(buffer_.release(), capacity_ * 2));
-        capacity_ *= 2;
-    }
+    buffer_.reserve(buffer_.size() + minimumRead);
     for (;;) {
-        const ssize_t count = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+        const ssize_t count =
+            ::read(fd_, buffer_.data() + buffer_.size(), buffer_.capacity() - buffer_.size());
         if (count > 0) {
-            end_ += static_cast<size_t>(count);
+            buffer_.resize(buffer_.size() + static_cast<size_t>(count));
             return true;
         }
         if (count < 0 && errno == EINTR)

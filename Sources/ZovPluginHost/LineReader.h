@@ -1,40 +1,35 @@
 #pragma once
 
-#include <cstddef>
-#include <memory>
+#include "ByteBuffer.h"
+
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace zov {
 
-// Reads lines of UTF-8 text from a file descriptor through one buffer, so that
-// bytes which arrive early stay for the next line. Lines have no length limit.
+// Reads lines from a file descriptor through one buffer, so that bytes which
+// arrive early stay for the next line. Lines have no length limit.
 class LineReader {
 public:
     explicit LineReader(int fd);
 
-    // The next line without its ending (LF, or CR LF), with ill-formed UTF-8
-    // replaced by U+FFFD. A last line without a line feed counts; an empty line
-    // is the empty string. None once the input has ended (or failed) before
-    // the line's first byte.
-    std::optional<std::u16string> readLine();
+    // The next line's bytes without their ending (LF, or CR LF), followed by
+    // a NUL byte that is not part of the line; valid until the next call. A
+    // last line without a line feed counts, and an empty line is a line. None
+    // once the input has ended (or failed) before the line's first byte.
+    std::optional<std::string_view> readLine();
+
+    // Gives back the memory of a buffer grown for a long line, once every
+    // byte it holds has been handed out.
+    void shrink();
 
 private:
-    // The bytes of the next line, or none at the end of the input.
-    std::optional<std::string_view> nextLine();
     // Reads more bytes after the pending ones; false at the end of the input.
     bool fill();
 
-    struct Free {
-        void operator()(char* bytes) const;
-    };
-
     int fd_;
-    std::unique_ptr<char, Free> buffer_;
-    size_t capacity_ = 0;
-    size_t begin_ = 0; // first pending byte
-    size_t end_ = 0;   // one past the last pending byte
+    ByteBuffer buffer_;
+    size_t begin_ = 0; // the first byte not handed out yet
     bool ended_ = false;
 };
 

@@ -37,13 +37,9 @@ std::string toUtf8(const engine::String& text) {
     return utf16ToUtf8(text.view());
 }
 
-engine::String toEngine(std::string_view utf8) {
-    return engine::String::fromUtf16(utf8ToUtf16(utf8));
-}
-
 // The request line must be a JSON object whose `script` and `method` are strings.
-Request parseRequest(engine::Context& context, const std::u16string& line) {
-    auto parsed = context.parseJson(engine::String::fromUtf16(line));
+Request parseRequest(engine::Context& context, const engine::String& line) {
+    auto parsed = context.parseJson(line);
     if (const auto* description = std::get_if<engine::String>(&parsed))
         throw Failure(toUtf8(*description));
     const engine::Value& request = std::get<engine::Value>(parsed);
@@ -106,7 +102,7 @@ void run(HostChannel& channel) {
 
     enterSandbox(*context);
 
-    std::optional<std::u16string> line = channel.readLine();
+    std::optional<engine::String> line = channel.readLine();
     if (!line)
         throw RunnerError(1, invalidInvocation);
     Request request = parseRequest(*context, *line);
@@ -121,7 +117,7 @@ void run(HostChannel& channel) {
         errorState = exception ? stateOf(engine, *exception) : StringMap{};
     });
     context->setGlobal("__sessionFetch", [&](const engine::String& fetchRequest) {
-        return engine::String::fromUtf16(channel.fetch(fetchRequest.view()));
+        return channel.fetch(fetchRequest);
     });
 
     context->evaluate(composedScript(request.script));
@@ -130,7 +126,8 @@ void run(HostChannel& channel) {
 
     context->setGlobal("__method", request.method);
     context->setGlobal("__input", request.input ? *request.input : context->emptyObject());
-    std::optional<engine::Value> result = context->evaluate(toEngine(scripts::invocation));
+    std::optional<engine::Value> result =
+        context->evaluate(engine::String::fromUtf8(scripts::invocation));
     if (capturedMessage)
         throw RunnerError(3, *capturedMessage);
     std::optional<engine::String> json;
@@ -139,7 +136,7 @@ void run(HostChannel& channel) {
     if (!json)
         throw RunnerError(4, "Plugin returned no result");
 
-    channel.send(resultMessage(toUtf8(*json)));
+    channel.sendResult(*json);
 }
 
 } // namespace
