@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <pthread.h>
 #include <stdexcept>
@@ -159,20 +160,17 @@ private:
     }
 
     void readOutput() {
-        // Read straight into the pending line, keeping room for the decoder's
-        // padding after whatever arrives.
-        constexpr size_t chunk = size_t{1} << 20;
-        const size_t scanFrom = output_.size();
-        output_.reserve(scanFrom + chunk + LineDecoder::padding);
-        output_.resize(scanFrom + chunk);
-        const ssize_t count = ::read(runner_.output(), output_.data() + scanFrom, chunk);
-        output_.resize(scanFrom + static_cast<size_t>(std::max<ssize_t>(count, 0)));
+        const ssize_t count = ::read(runner_.output(), chunk_.get(), chunkSize);
         if (count < 0 && (errno == EINTR || errno == EAGAIN))
             return;
         if (count <= 0) {
             runner_.closeOutput();
             return;
         }
+        const size_t scanFrom = output_.size();
+        // Keep room for the decoder's padding after whatever arrives.
+        output_.reserve(scanFrom + static_cast<size_t>(count) + LineDecoder::padding);
+        output_.append(chunk_.get(), static_cast<size_t>(count));
         for (size_t feed = output_.find('\n', scanFrom); feed != std::string::npos;
              feed = output_.find('\n')) {
             // The line keeps the buffer (no copy of a long line); what follows
@@ -311,6 +309,8 @@ private:
     std::string replies_;             // line feed after the request, then reply lines
     size_t replyOffset_ = 0;
     bool closeInputWhenWritten_ = false;
+    static constexpr size_t chunkSize = size_t{1} << 20;
+    std::unique_ptr<char[]> chunk_{new char[chunkSize]}; // each read lands here first
     std::string output_; // standard output after the last complete line
     LineDecoder decoder_;
     bool finalSeen_ = false;
