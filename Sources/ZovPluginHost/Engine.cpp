@@ -163,6 +163,13 @@ std::unique_ptr<Context> Context::create() {
     return std::unique_ptr<Context>(new Context(context));
 }
 
+std::unique_ptr<Context> Context::createSibling() const {
+    JSGlobalContextRef context = JSGlobalContextCreateInGroup(JSContextGetGroup(context_), nullptr);
+    if (!context)
+        return nullptr;
+    return std::unique_ptr<Context>(new Context(context));
+}
+
 Context::Context(JSGlobalContextRef context) : context_(context) {}
 
 Context::~Context() {

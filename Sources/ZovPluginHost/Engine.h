@@ -82,6 +82,9 @@ public:
 
     // A fresh context with only the engine's standard globals, or none.
     static std::unique_ptr<Context> create();
+    // Another fresh context on the same engine, sharing what the engine has
+    // compiled and loaded but none of this context's globals; or none.
+    std::unique_ptr<Context> createSibling() const;
     ~Context();
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
