@@ -7,11 +7,15 @@
 #include <jsc/jsc.h>
 #include <unicode/ucal.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unistd.h>
 
 namespace zov {
 namespace {
@@ -63,16 +67,49 @@ bool isKnownZone(const std::string& zone) {
     return U_SUCCESS(status) && isSystemZone;
 }
 
+// The zone that /etc/localtime links to, named as ICU names it when it reads
+// the link itself: what follows ".../zoneinfo/". None when TZ is set, when
+// the file is no such link, or when the name is one that ICU would not take
+// as it stands.
+std::optional<std::string> linkedTimeZone() {
+    if (std::getenv("TZ"))
+        return std::nullopt;
+    std::array<char, 256> target{};
+    const ssize_t length = ::readlink("/etc/localtime", target.data(), target.size() - 1);
+    if (length <= 0)
+        return std::nullopt;
+    const std::string_view link(target.data(), static_cast<size_t>(length));
+    constexpr std::string_view zoneinfo = "/zoneinfo/";
+    const size_t found = link.find(zoneinfo);
+    if (found == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view zone = link.substr(found + zoneinfo.size());
+    const bool plain = !zone.empty() && std::all_of(zone.begin(), zone.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '_' || c == '-' ||
+               c == '+';
+    });
+    if (!plain || zone.starts_with("posix/") || zone.starts_with("right/"))
+        return std::nullopt;
+    return std::string(zone);
+}
+
 // The engine asks ICU for the machine's zone whenever a script touches local
 // time. Unless TZ names a zone, ICU reads the /etc/localtime link for it (or
 // searches the zone files for a copy), which a confined process cannot do,
 // and local time would silently become UTC. So the zone that ICU finds now,
 // while it still can, is named in TZ, which ICU then reads without touching
 // the disk. When TZ names a zone already, ICU gives that zone back.
+//
+// Most machines link /etc/localtime into the zone files: then the link names
+// the zone that ICU would find, and asking ICU itself (which loads its zone
+// data, a millisecond of every start) is left for the other cases.
 void pinLocalTimeZone() {
-    const std::optional<std::string> zone = hostTimeZone();
-    if (!zone || !isKnownZone(*zone))
-        return;
+    std::optional<std::string> zone = linkedTimeZone();
+    if (!zone) {
+        zone = hostTimeZone();
+        if (!zone || !isKnownZone(*zone))
+            return;
+    }
     setenv("TZ", zone->c_str(), 1);
     // The C library, whose local time the engine reads too, loads the zone
     // now as well.
