@@ -123,7 +123,6 @@ public:
         }
         outcome_.waitStatus = runner_.wait();
         outcome_.untilExit = Clock::now() - start_;
-        outcome_.peakMemoryKiB = runner_.usage().ru_maxrss;
         runner_.closeInput();
         return finish();
     }

@@ -22,7 +22,7 @@ using FetchHandler = std::function<std::optional<std::string>(const std::string&
 struct CallOptions {
     // The runner to start for a cold call, and its arguments.
     std::string runnerPath = runnerBesideExecutable();
-    std::vector<std::string> runnerArguments;
+    std::vector<std::string> runnerArguments = {};
     // Answers fetch lines; without one, the runner's input is closed at the
     // first fetch, which the plugin sees as a closed session.
     FetchHandler onFetch;
@@ -49,8 +49,6 @@ struct Outcome {
     // The runner's wait status, and whether the time limit killed it.
     int waitStatus = -1;
     bool timedOut = false;
-    // The runner's peak resident memory.
-    long peakMemoryKiB = 0;
     // From the first byte of the request to the final line, and to the
     // runner's end.
     std::chrono::nanoseconds untilFinalLine{0};

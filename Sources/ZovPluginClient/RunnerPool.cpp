@@ -49,7 +49,7 @@ RunnerProcess RunnerPool::take() {
         }
     }
     wakeRefill();
-    return RunnerProcess::start(options_.runnerPath);
+    return RunnerProcess::start(options_.runnerPath, options_.runnerArguments);
 }
 
 std::vector<pid_t> RunnerPool::waitingRunners() {
@@ -81,7 +81,7 @@ void RunnerPool::refill() {
             lock.unlock();
             std::optional<RunnerProcess> started;
             try {
-                started = RunnerProcess::start(options_.runnerPath);
+                started = RunnerProcess::start(options_.runnerPath, options_.runnerArguments);
             } catch (const std::system_error&) {
                 paused = true;
             }

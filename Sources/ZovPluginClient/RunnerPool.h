@@ -20,6 +20,7 @@ class RunnerPool {
 public:
     struct Options {
         std::string runnerPath = runnerBesideExecutable();
+        std::vector<std::string> runnerArguments = {};
         // How many started runners wait for a call.
         size_t waiting = 1;
     };

@@ -107,8 +107,7 @@ RunnerProcess::RunnerProcess(pid_t pid, int input, int output, int errors)
 RunnerProcess::RunnerProcess(RunnerProcess&& other) noexcept
     : pid_(std::exchange(other.pid_, -1)), processFd_(std::exchange(other.processFd_, -1)),
       input_(std::exchange(other.input_, -1)), output_(std::exchange(other.output_, -1)),
-      errors_(std::exchange(other.errors_, -1)), status_(std::exchange(other.status_, -1)),
-      usage_(other.usage_) {}
+      errors_(std::exchange(other.errors_, -1)), status_(std::exchange(other.status_, -1)) {}
 
 RunnerProcess& RunnerProcess::operator=(RunnerProcess&& other) noexcept {
     if (this != &other) {
@@ -119,7 +118,6 @@ RunnerProcess& RunnerProcess::operator=(RunnerProcess&& other) noexcept {
         output_ = std::exchange(other.output_, -1);
         errors_ = std::exchange(other.errors_, -1);
         status_ = std::exchange(other.status_, -1);
-        usage_ = other.usage_;
     }
     return *this;
 }
@@ -157,13 +155,12 @@ bool RunnerProcess::hasExited() {
     if (status_ >= 0)
         return true;
     int status = 0;
-    rusage usage{};
     pid_t result;
     do {
-        result = ::wait4(pid_, &status, WNOHANG, &usage);
+        result = ::waitpid(pid_, &status, WNOHANG);
     } while (result < 0 && errno == EINTR);
     if (result == pid_)
-        reaped(status, usage);
+        reaped(status);
     return status_ >= 0;
 }
 
@@ -171,20 +168,18 @@ int RunnerProcess::wait() {
     if (status_ >= 0)
         return status_;
     int status = 0;
-    rusage usage{};
     pid_t result;
     do {
-        result = ::wait4(pid_, &status, 0, &usage);
+        result = ::waitpid(pid_, &status, 0);
     } while (result < 0 && errno == EINTR);
     if (result != pid_)
-        fail(errno, "wait4");
-    reaped(status, usage);
+        fail(errno, "waitpid");
+    reaped(status);
     return status_;
 }
 
-void RunnerProcess::reaped(int status, const rusage& usage) {
+void RunnerProcess::reaped(int status) {
     status_ = status;
-    usage_ = usage;
     closeFd(processFd_);
 }
 

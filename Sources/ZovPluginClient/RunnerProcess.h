@@ -3,7 +3,6 @@
 // A started ZovPluginHost process with pipes on its standard streams.
 
 #include <string>
-#include <sys/resource.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -43,14 +42,12 @@ public:
     int wait();
     // Ends the process at once and reaps it; its wait status.
     int kill();
-    // The resources the process used, once reaped (peak memory in ru_maxrss).
-    const rusage& usage() const { return usage_; }
 
 private:
     RunnerProcess(pid_t pid, int input, int output, int errors);
     void release();
     // Records the status of a reaped process.
-    void reaped(int status, const rusage& usage);
+    void reaped(int status);
 
     pid_t pid_ = -1;
     int processFd_ = -1;
@@ -58,7 +55,6 @@ private:
     int output_ = -1;
     int errors_ = -1;
     int status_ = -1; // the wait status once reaped
-    rusage usage_{};
 };
 
 // The ZovPluginHost that stands beside the running executable.

@@ -105,7 +105,8 @@ private:
 // before each call gives the runner that will serve it time to start.
 zov::client::Outcome callRepeatedly(const std::string& request,
                                     const zov::client::CallOptions& callOptions, long count) {
-    zov::client::RunnerPool pool({.runnerPath = callOptions.runnerPath});
+    zov::client::RunnerPool pool({.runnerPath = callOptions.runnerPath,
+                                  .runnerArguments = callOptions.runnerArguments});
     std::vector<double> milliseconds;
     zov::client::Outcome outcome;
     for (long i = 0; i < count; ++i) {
