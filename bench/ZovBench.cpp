@@ -2,7 +2,7 @@
 // runner and the peer above it, measured in one run and written to a
 // Markdown report.
 //
-//   zov-bench [--smoke] [--out FILE]
+//   zov-bench [--smoke] [--out FILE] [--filter REGEX]
 //
 // --smoke runs every measurement with tiny sizes and few runs, only to show
 // that the suite still works.
@@ -15,15 +15,20 @@
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace zov::bench {
 namespace {
@@ -40,6 +45,7 @@ struct Settings {
     int fetches = 10'000;
     size_t payloadBytes = size_t{64} << 20;
     int payloadRuns = 5;
+    std::string filter = "."; // which measurements run, by name
 };
 
 std::string binDirectory() {
@@ -73,6 +79,14 @@ bool succeeded(benchmark::State& state, const Outcome& outcome) {
     return false;
 }
 
+// The peak memory that bench-peak-memory reported for the program it ran.
+double peakMebibytes(const Outcome& outcome) {
+    const size_t found = outcome.errorOutput.rfind("peak KiB ");
+    if (found == std::string::npos)
+        return NAN;
+    return mebibytes(std::stol(outcome.errorOutput.substr(found + 9)));
+}
+
 // The resident memory of a process now, from /proc.
 long residentKiB(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -96,14 +110,46 @@ std::string payloadJson(size_t bytes) {
 
 // --- Cold calls: start, a trivial request, the result line, reaped.
 
-void coldCall(benchmark::State& state, const client::CallOptions& options) {
-    for (auto _ : state) {
-        const Outcome outcome = client::call(trivialRequest, options);
-        if (!succeeded(state, outcome))
-            return;
-        state.SetIterationTime(std::chrono::duration<double>(outcome.untilExit).count());
-        state.counters["peak RSS MiB"] = mebibytes(outcome.peakMemoryKiB);
+struct ColdProgram {
+    std::string name;
+    client::CallOptions options;
+};
+
+// The programs take turns, round after round, so that whatever else the
+// machine does falls on all of them alike and their ratios hold. Each one's
+// peak memory is read in one more round, through bench-peak-memory.
+std::map<std::string, Measurement> measureColdCalls(const std::vector<ColdProgram>& programs,
+                                                    int rounds) {
+    std::map<std::string, std::vector<double>> times;
+    std::map<std::string, Measurement> measurements;
+    for (int round = 0; round < rounds; ++round) {
+        for (const ColdProgram& program : programs) {
+            const Outcome outcome = client::call(trivialRequest, program.options);
+            if (outcome.kind != Outcome::Kind::Result)
+                measurements[program.name].error = "the call failed: " + outcome.message;
+            times[program.name].push_back(milliseconds(outcome.untilExit));
+        }
     }
+    for (const ColdProgram& program : programs) {
+        Measurement& measurement = measurements[program.name];
+        std::vector<double>& samples = times[program.name];
+        std::sort(samples.begin(), samples.end());
+        measurement.runs = static_cast<int>(samples.size());
+        measurement.medianMs = samples[samples.size() / 2];
+        double mean = 0;
+        for (const double sample : samples)
+            mean += sample / static_cast<double>(samples.size());
+        double variance = 0;
+        for (const double sample : samples)
+            variance += (sample - mean) * (sample - mean) / static_cast<double>(samples.size());
+        measurement.stddevMs = std::sqrt(variance);
+
+        client::CallOptions probed = program.options;
+        probed.runnerArguments.insert(probed.runnerArguments.begin(), probed.runnerPath);
+        probed.runnerPath = binDirectory() + "/bench-peak-memory";
+        measurement.counters["peak RSS MiB"] = peakMebibytes(client::call(trivialRequest, probed));
+    }
+    return measurements;
 }
 
 // --- Warm calls: the same call on a runner started ahead of time.
@@ -201,7 +247,10 @@ void pipePingPong(benchmark::State& state, int roundTrips) {
 
 void payloadCall(benchmark::State& state, const std::string& request,
                  std::optional<std::string> reply, size_t bytes) {
-    client::RunnerPool pool;
+    // The pooled runners start through bench-peak-memory, which reports
+    // their peak memory once they end.
+    client::RunnerPool pool({.runnerPath = binDirectory() + "/bench-peak-memory",
+                             .runnerArguments = {client::runnerBesideExecutable()}});
     client::CallOptions options = callOptions();
     if (reply)
         options.onFetch = [&](const std::string&) { return reply; };
@@ -213,9 +262,9 @@ void payloadCall(benchmark::State& state, const std::string& request,
         const double seconds = std::chrono::duration<double>(outcome.untilFinalLine).count();
         state.SetIterationTime(seconds);
         state.counters["MB/s"] = static_cast<double>(bytes) / 1e6 / seconds;
-        state.counters["peak RSS MiB"] = mebibytes(outcome.peakMemoryKiB);
-        state.counters["peak RSS / payload"] =
-            static_cast<double>(outcome.peakMemoryKiB) * 1024 / static_cast<double>(bytes);
+        const double peak = peakMebibytes(outcome);
+        state.counters["peak RSS MiB"] = peak;
+        state.counters["peak RSS / payload"] = peak * (1 << 20) / static_cast<double>(bytes);
     }
 }
 
@@ -259,17 +308,6 @@ void measure(const char* name, int repetitions, Arguments&&... arguments) {
 }
 
 void registerAll(const Settings& settings) {
-    const std::string bin = binDirectory();
-    const auto cold = [&](const char* name, client::CallOptions options) {
-        measure(name, settings.coldRuns, coldCall, std::move(options));
-    };
-    cold("cold/process floor", callOptions(bin + "/bench-process-floor"));
-    cold("cold/engine floor", callOptions(bin + "/bench-engine-floor"));
-    cold("cold/runner", callOptions());
-    if (::access("/usr/bin/node", X_OK) == 0)
-        cold("cold/Node.js vm peer",
-             callOptions("/usr/bin/node", {ZOV_BENCH_SOURCE_DIR "/node-peer.js"}));
-
     measure("warm/runner", settings.warmRuns, warmCall);
     measure("warm/pool throughput, 2 threads", 3, poolThroughput, settings.throughputCalls);
 
@@ -285,6 +323,19 @@ void registerAll(const Settings& settings) {
         client::requestLine("return {m() { return zov.session.fetch('u').data.length; }};", "m"),
         std::optional<std::string>("{\"data\":" + payload + "}"), settings.payloadBytes);
     measure("payload/engine floor", settings.payloadRuns, engineJsonFloor, payload);
+}
+
+std::vector<ColdProgram> coldPrograms() {
+    const std::string bin = binDirectory();
+    std::vector<ColdProgram> programs{
+        {"cold/process floor", callOptions(bin + "/bench-process-floor")},
+        {"cold/engine floor", callOptions(bin + "/bench-engine-floor")},
+        {"cold/runner", callOptions()},
+    };
+    if (::access("/usr/bin/node", X_OK) == 0)
+        programs.push_back({"cold/Node.js vm peer",
+                            callOptions("/usr/bin/node", {ZOV_BENCH_SOURCE_DIR "/node-peer.js"})});
+    return programs;
 }
 
 // The cold calls again as whole commands, timed by hyperfine; none when it
@@ -329,7 +380,9 @@ std::vector<CommandTiming> hyperfineColdCalls(const Settings& settings) {
 #if defined(__SANITIZE_ADDRESS__)
 // The engine floor's context lives until the process ends, with the engine's
 // allocations behind it.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libjavascriptcoregtk-4.1.so"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libjavascriptcoregtk-4.1.so";
+}
 #endif
 
 int main(int argc, char* argv[]) {
@@ -343,25 +396,32 @@ int main(int argc, char* argv[]) {
             settings.payloadBytes = 64 << 10;
         } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             settings.out = argv[++i];
+        } else if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc) {
+            settings.filter = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: zov-bench [--smoke] [--out FILE]\n");
+            std::fprintf(stderr, "usage: zov-bench [--smoke] [--out FILE] [--filter REGEX]\n");
             return 2;
         }
     }
     // Each measurement runs exactly once per repetition, timed by itself.
-    char minTime[] = "--benchmark_min_time=0";
-    char* benchmarkArguments[] = {argv[0], minTime, nullptr};
-    int benchmarkCount = 2;
+    std::string minTime = "--benchmark_min_time=0";
+    std::string filter = "--benchmark_filter=" + settings.filter;
+    char* benchmarkArguments[] = {argv[0], minTime.data(), filter.data(), nullptr};
+    int benchmarkCount = 3;
     benchmark::Initialize(&benchmarkCount, benchmarkArguments);
     zov::bench::registerAll(settings);
     zov::bench::Collector collector;
+    std::map<std::string, zov::bench::Measurement> measurements;
+    if (std::regex_search("cold", std::regex(settings.filter)))
+        measurements = zov::bench::measureColdCalls(zov::bench::coldPrograms(), settings.coldRuns);
     benchmark::RunSpecifiedBenchmarks(&collector);
     benchmark::Shutdown();
+    measurements.merge(std::map(collector.measurements()));
     const std::vector<zov::bench::CommandTiming> commands =
         zov::bench::hyperfineColdCalls(settings);
-    zov::bench::writeReport(settings.out, settings.smoke, collector.measurements(), commands);
+    zov::bench::writeReport(settings.out, settings.smoke, measurements, commands);
     std::printf("Wrote %s\n", settings.out.c_str());
-    for (const auto& [name, measurement] : collector.measurements()) {
+    for (const auto& [name, measurement] : measurements) {
         if (!measurement.error.empty())
             return 1;
     }
