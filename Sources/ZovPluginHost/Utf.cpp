@@ -6,7 +6,6 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
@@ -111,7 +110,7 @@ size_t utf16Length(std::string_view utf8) {
         const uint64_t continuation = word & ~(word << 1) & words::highBits;
         const uint64_t fourByteLead =
             word & (word << 1) & (word << 2) & (word << 3) & ~(word << 4) & words::highBits;
-        return 8 - std::popcount(continuation) + std::popcount(fourByteLead);
+        return 8 - words::countHighBits(continuation) + words::countHighBits(fourByteLead);
     };
     size_t units = 0;
     const char* p = utf8.data();

@@ -31,4 +31,11 @@ constexpr uint64_t hasByteBelow(uint64_t word, uint8_t bound) {
     return (word - ones * bound) & ~word & highBits;
 }
 
+// How many bytes of a word that holds only high bits have theirs set: the
+// multiplication sums the bytes into the top one. (A popcount instruction is
+// not part of the baseline x86-64 that the runner is built for.)
+constexpr int countHighBits(uint64_t highBitsOnly) {
+    return static_cast<int>(((highBitsOnly >> 7) * ones) >> 56);
+}
+
 } // namespace zov::words
