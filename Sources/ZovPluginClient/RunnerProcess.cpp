@@ -151,30 +151,27 @@ void RunnerProcess::closeErrors() {
     closeFd(errors_);
 }
 
-bool RunnerProcess::hasExited() {
+bool RunnerProcess::reap(int options) {
     if (status_ >= 0)
         return true;
     int status = 0;
     pid_t result;
     do {
-        result = ::waitpid(pid_, &status, WNOHANG);
+        result = ::waitpid(pid_, &status, options);
     } while (result < 0 && errno == EINTR);
+    if (result < 0 && !(options & WNOHANG))
+        fail(errno, "waitpid");
     if (result == pid_)
         reaped(status);
     return status_ >= 0;
 }
 
+bool RunnerProcess::hasExited() {
+    return reap(WNOHANG);
+}
+
 int RunnerProcess::wait() {
-    if (status_ >= 0)
-        return status_;
-    int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(pid_, &status, 0);
-    } while (result < 0 && errno == EINTR);
-    if (result != pid_)
-        fail(errno, "waitpid");
-    reaped(status);
+    reap(0);
     return status_;
 }
 

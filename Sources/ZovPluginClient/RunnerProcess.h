@@ -46,6 +46,9 @@ public:
 private:
     RunnerProcess(pid_t pid, int input, int output, int errors);
     void release();
+    // Reaps the process if it has ended (waiting for that unless `options`
+    // holds WNOHANG); whether it has.
+    bool reap(int options);
     // Records the status of a reaped process.
     void reaped(int status);
 

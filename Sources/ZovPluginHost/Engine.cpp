@@ -190,9 +190,7 @@ void Context::report(JSValueRef exception) {
     --reportDepth_;
 }
 
-std::optional<Value> Context::evaluate(const String& script) {
-    JSValueRef exception = nullptr;
-    JSValueRef result = JSEvaluateScript(context_, script.ref(), nullptr, nullptr, 1, &exception);
+std::optional<Value> Context::valueOrReport(JSValueRef result, JSValueRef exception) {
     if (exception) {
         report(exception);
         return std::nullopt;
@@ -200,6 +198,12 @@ std::optional<Value> Context::evaluate(const String& script) {
     if (!result)
         return std::nullopt;
     return Value(context_, result);
+}
+
+std::optional<Value> Context::evaluate(const String& script) {
+    JSValueRef exception = nullptr;
+    JSValueRef result = JSEvaluateScript(context_, script.ref(), nullptr, nullptr, 1, &exception);
+    return valueOrReport(result, exception);
 }
 
 void Context::setExceptionHandler(ExceptionHandler handler) {
@@ -253,13 +257,7 @@ std::optional<Value> Context::property(const Value& value, const char* name) {
         String key = String::fromAscii(name);
         result = JSObjectGetProperty(context_, object, key.ref(), &exception);
     }
-    if (exception) {
-        report(exception);
-        return std::nullopt;
-    }
-    if (!result)
-        return std::nullopt;
-    return Value(context_, result);
+    return valueOrReport(result, exception);
 }
 
 std::optional<Dictionary> Context::toDictionary(const Value& value) {

@@ -120,6 +120,8 @@ private:
     explicit Context(JSGlobalContextRef context);
     // Hands a thrown value to the handler, if one is installed.
     void report(JSValueRef exception);
+    // An operation's result, or none when it threw (which is reported).
+    std::optional<Value> valueOrReport(JSValueRef result, JSValueRef exception);
 
     static constexpr int maxNestedReports = 8;
 

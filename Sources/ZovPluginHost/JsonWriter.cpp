@@ -80,7 +80,9 @@ char* writeEscape(char* out, char byte) {
     return out;
 }
 
-template <typename Map> void appendMap(std::string& out, const Map& map) {
+// Appends a JSON object of the map's entries, in the map's (ascending) order.
+template <typename Map, typename AppendValue>
+void appendObject(std::string& out, const Map& map, AppendValue appendValue) {
     out += '{';
     bool first = true;
     for (const auto& [key, value] : map) {
@@ -89,7 +91,7 @@ template <typename Map> void appendMap(std::string& out, const Map& map) {
         first = false;
         appendJsonString(out, key);
         out += ':';
-        appendJsonString(out, value);
+        appendValue(out, value);
     }
     out += '}';
 }
@@ -150,20 +152,13 @@ void escapeJsonStringInPlace(ByteBuffer& buffer, size_t start) {
 
 std::string jsonLine(const Message& message) {
     std::string line;
-    line += '{';
-    bool first = true;
-    for (const auto& [key, value] : message) {
-        if (!first)
-            line += ',';
-        first = false;
-        appendJsonString(line, key);
-        line += ':';
+    appendObject(line, message, [](std::string& out, const auto& value) {
         if (const auto* text = std::get_if<std::string>(&value))
-            appendJsonString(line, *text);
+            appendJsonString(out, *text);
         else
-            appendMap(line, std::get<StringMap>(value));
-    }
-    line += "}\n";
+            appendObject(out, std::get<StringMap>(value), appendJsonString);
+    });
+    line += '\n';
     return line;
 }
 
