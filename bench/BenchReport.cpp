@@ -153,8 +153,9 @@ void writeReport(const std::string& path, bool smoke,
         out << "| " << label << " | " << report.time(name) << " | "
             << ratio(report.median(name) / engineFloor) << " |\n";
     out << "\nThe runner's cost over the engine floor (confinement, request, protocol): "
-        << format(cold - engineFloor, 2)
-        << " ms. Over the process floor: " << format(cold - processFloor, 2) << " ms.\n\n";
+        << format(cold - engineFloor, 2) << " ms; of that, the confinement (timed alone, in a "
+        << "fresh process each time): " << report.time("cold/confinement")
+        << ". Over the process floor: " << format(cold - processFloor, 2) << " ms.\n\n";
     if (!commands.empty()) {
         out << "The same commands as whole processes timed by hyperfine (shell start "
                "subtracted), stdin from a file:\n\n| Command | Time |\n|---|---|\n";
@@ -228,6 +229,8 @@ void writeReport(const std::string& path, bool smoke,
         << " | " << verdict(node / warm > 20) << " |\n"
         << "| cold call within 1.10x of the engine floor | " << ratio(cold / engineFloor) << " | "
         << verdict(cold / engineFloor <= 1.10) << " |\n"
+        << "| confinement under 1 ms | " << format(report.median("cold/confinement"), 2) << " ms | "
+        << verdict(report.median("cold/confinement") < 1) << " |\n"
         << "| fetch round trip within 2x of the pipe ping-pong | " << ratio(fetch / pingPong)
         << " | " << verdict(fetch / pingPong <= 2) << " |\n"
         << "| payloads at half the engine floor's throughput or more | "

@@ -8,6 +8,7 @@
 // that the suite still works.
 
 #include "BenchReport.h"
+#include "Confinement.h"
 #include "PluginCall.h"
 #include "RunnerPool.h"
 
@@ -26,6 +27,7 @@
 #include <map>
 #include <regex>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -150,6 +152,40 @@ std::map<std::string, Measurement> measureColdCalls(const std::vector<ColdProgra
         measurement.counters["peak RSS MiB"] = peakMebibytes(client::call(trivialRequest, probed));
     }
     return measurements;
+}
+
+// What confining a process costs: in a child of its own each time, since
+// the confinement lasts for the rest of a process's life.
+void confinement(benchmark::State& state) {
+    for (auto _ : state) {
+        int ends[2];
+        if (::pipe(ends) != 0) {
+            state.SkipWithError("pipe failed");
+            return;
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Confined, the child may write to its standard output only.
+            ::dup2(ends[1], STDOUT_FILENO);
+            const auto start = std::chrono::steady_clock::now();
+            std::optional<std::string> errorText;
+            const int result = zov::confineProcess(errorText);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double sent = result == 0 ? seconds : -1;
+            _exit(::write(STDOUT_FILENO, &sent, sizeof sent) == sizeof sent ? 0 : 1);
+        }
+        ::close(ends[1]);
+        double seconds = -1;
+        const bool read = ::read(ends[0], &seconds, sizeof seconds) == sizeof seconds;
+        ::close(ends[0]);
+        ::waitpid(child, nullptr, 0);
+        if (!read || seconds < 0) {
+            state.SkipWithError("the confinement failed");
+            return;
+        }
+        state.SetIterationTime(seconds);
+    }
 }
 
 // --- Warm calls: the same call on a runner started ahead of time.
@@ -308,6 +344,7 @@ void measure(const char* name, int repetitions, Arguments&&... arguments) {
 }
 
 void registerAll(const Settings& settings) {
+    measure("cold/confinement", settings.coldRuns, confinement);
     measure("warm/runner", settings.warmRuns, warmCall);
     measure("warm/pool throughput, 2 threads", 3, poolThroughput, settings.throughputCalls);
 
