@@ -4,25 +4,16 @@
 // It exists to be measured beside the runner; it confines nothing.
 
 const fs = require('fs');
+const path = require('path');
 const vm = require('vm');
 
-const prelude = `const zov = Object.freeze({session: Object.freeze({fetch(url, options = {}) {
-    const response = JSON.parse(__sessionFetch(JSON.stringify({url, ...options})));
-    if (response.error) throw new Error(response.error);
-    return response;
-}})});
-const plugin = (function () {
-`;
-const suffix = '\n})();';
-const invocation = `(() => {
-    if (!Object.prototype.hasOwnProperty.call(plugin, __method) || typeof plugin[__method] !== 'function')
-        throw new Error('Unknown plugin method');
-    const result = plugin[__method](__input);
-    if (result && typeof result.then === 'function') throw new Error('Plugin methods must return synchronously');
-    const json = JSON.stringify(result);
-    if (json === undefined) throw new Error('Plugin returned no result');
-    return json;
-})()`;
+// The runner's own fixed script texts, read from its source, so that the
+// peer runs exactly what the runner runs.
+const scripts = Object.fromEntries(
+    [...fs.readFileSync(path.join(__dirname, '../Sources/ZovPluginHost/Scripts.h'), 'utf8')
+        .matchAll(/std::string_view (\w+) =\s*R"js\(([\s\S]*?)\)js";/g)]
+        .map(([, name, text]) => [name, text]));
+const {prelude, suffix, invocation} = scripts;
 
 const chunks = [];
 let ended = false;
