@@ -3,7 +3,9 @@
 // script and one expression, prints the result line and exits; no
 // confinement, no protocol, no request read.
 
+#include "ChannelProtocol.h"
 #include "Scripts.h"
+#include "WriteAll.h"
 
 #include <JavaScriptCore/JavaScript.h>
 
@@ -30,15 +32,14 @@ int main() {
     JSStringRef text = JSValueToStringCopy(context, value, nullptr);
     char json[64];
     JSStringGetUTF8CString(text, json, sizeof json);
-    std::string line = "{\"json\":\"";
+    using namespace zov::channel;
+    std::string line = std::string("{\"") + member::json + "\":\"";
     for (const char* c = json; *c; ++c)
         line += *c == '"' ? std::string("\\\"") : std::string(1, *c);
-    line += "\",\"type\":\"result\"}\n";
+    line += std::string("\",\"") + member::type + "\":\"" + type::result + "\"}\n";
     // Keep the runner's other libraries loaded, as they are in the runner.
     (void)seccomp_version();
     UVersionInfo icu;
     u_getVersion(icu);
-    _exit(::write(STDOUT_FILENO, line.data(), line.size()) == static_cast<ssize_t>(line.size())
-              ? 0
-              : 1);
+    _exit(zov::writeAll(STDOUT_FILENO, line) ? 1 : 0);
 }

@@ -3,30 +3,19 @@
 // result line. With --echo it sends every line back instead, until its input
 // ends: the other half of a pipe ping-pong.
 
+#include "ChannelProtocol.h"
+#include "WriteAll.h"
+
 #include <cstring>
+#include <string>
 #include <unistd.h>
-
-namespace {
-
-bool writeAll(const char* bytes, size_t size) {
-    while (size > 0) {
-        const ssize_t count = ::write(STDOUT_FILENO, bytes, size);
-        if (count <= 0)
-            return false;
-        bytes += count;
-        size -= static_cast<size_t>(count);
-    }
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     const bool echo = argc > 1 && std::strcmp(argv[1], "--echo") == 0;
     char buffer[1 << 16];
     for (ssize_t count; (count = ::read(STDIN_FILENO, buffer, sizeof buffer)) > 0;) {
         if (echo) {
-            if (!writeAll(buffer, static_cast<size_t>(count)))
+            if (zov::writeAll(STDOUT_FILENO, std::string_view(buffer, static_cast<size_t>(count))))
                 return 1;
         } else if (std::memchr(buffer, '\n', static_cast<size_t>(count))) {
             break;
@@ -34,6 +23,8 @@ int main(int argc, char* argv[]) {
     }
     if (echo)
         return 0;
-    static const char result[] = "{\"json\":\"{\\\"a\\\":1}\",\"type\":\"result\"}\n";
-    return writeAll(result, sizeof result - 1) ? 0 : 1;
+    using namespace zov::channel;
+    const std::string result = std::string("{\"") + member::json + R"(":"{\"a\":1}",")" +
+                               member::type + R"(":")" + type::result + "\"}\n";
+    return zov::writeAll(STDOUT_FILENO, result) ? 1 : 0;
 }

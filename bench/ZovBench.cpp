@@ -8,6 +8,7 @@
 // that the suite still works.
 
 #include "BenchReport.h"
+#include "ChannelProtocol.h"
 #include "Confinement.h"
 #include "PluginCall.h"
 #include "RunnerPool.h"
@@ -56,11 +57,8 @@ std::string binDirectory() {
 
 const std::string trivialRequest = client::requestLine("return {m() { return {a: 1}; }};", "m");
 
-client::CallOptions callOptions(std::string path = client::runnerBesideExecutable(),
-                                std::vector<std::string> arguments = {}) {
+client::CallOptions callOptions() {
     client::CallOptions options;
-    options.runnerPath = std::move(path);
-    options.runnerArguments = std::move(arguments);
     options.timeLimit = 300s;
     options.onFetch = [](const std::string&) { return std::optional<std::string>("{}"); };
     return options;
@@ -114,7 +112,7 @@ std::string payloadJson(size_t bytes) {
 
 struct ColdProgram {
     std::string name;
-    client::CallOptions options;
+    client::RunnerCommand command;
 };
 
 // The programs take turns, round after round, so that whatever else the
@@ -126,7 +124,7 @@ std::map<std::string, Measurement> measureColdCalls(const std::vector<ColdProgra
     std::map<std::string, Measurement> measurements;
     for (int round = 0; round < rounds; ++round) {
         for (const ColdProgram& program : programs) {
-            const Outcome outcome = client::call(trivialRequest, program.options);
+            const Outcome outcome = client::call(trivialRequest, callOptions(), program.command);
             if (outcome.kind != Outcome::Kind::Result)
                 measurements[program.name].error = "the call failed: " + outcome.message;
             times[program.name].push_back(milliseconds(outcome.untilExit));
@@ -146,10 +144,11 @@ std::map<std::string, Measurement> measureColdCalls(const std::vector<ColdProgra
             variance += (sample - mean) * (sample - mean) / static_cast<double>(samples.size());
         measurement.stddevMs = std::sqrt(variance);
 
-        client::CallOptions probed = program.options;
-        probed.runnerArguments.insert(probed.runnerArguments.begin(), probed.runnerPath);
-        probed.runnerPath = binDirectory() + "/bench-peak-memory";
-        measurement.counters["peak RSS MiB"] = peakMebibytes(client::call(trivialRequest, probed));
+        client::RunnerCommand probed = program.command;
+        probed.arguments.insert(probed.arguments.begin(), probed.path);
+        probed.path = binDirectory() + "/bench-peak-memory";
+        measurement.counters["peak RSS MiB"] =
+            peakMebibytes(client::call(trivialRequest, callOptions(), probed));
     }
     return measurements;
 }
@@ -254,11 +253,12 @@ void fetchRoundTrips(benchmark::State& state, int fetches) {
 
 // Two processes passing one line of a fetch line's size back and forth.
 void pipePingPong(benchmark::State& state, int roundTrips) {
-    const std::string line = R"({"request":"{\"url\":\"u\"}","type":"fetch"})"
-                             "\n";
+    using namespace channel;
+    const std::string line = std::string("{\"") + member::request + R"(":"{\"url\":\"u\"}",")" +
+                             member::type + R"(":")" + type::fetch + "\"}\n";
     for (auto _ : state) {
         client::RunnerProcess echo =
-            client::RunnerProcess::start(binDirectory() + "/bench-process-floor", {"--echo"});
+            client::RunnerProcess::start({binDirectory() + "/bench-process-floor", {"--echo"}});
         char buffer[256];
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < roundTrips; ++i) {
@@ -285,8 +285,8 @@ void payloadCall(benchmark::State& state, const std::string& request,
                  std::optional<std::string> reply, size_t bytes) {
     // The pooled runners start through bench-peak-memory, which reports
     // their peak memory once they end.
-    client::RunnerPool pool({.runnerPath = binDirectory() + "/bench-peak-memory",
-                             .runnerArguments = {client::runnerBesideExecutable()}});
+    client::RunnerPool pool({.runner = {binDirectory() + "/bench-peak-memory",
+                                        {client::runnerBesideExecutable()}}});
     client::CallOptions options = callOptions();
     if (reply)
         options.onFetch = [&](const std::string&) { return reply; };
@@ -365,13 +365,13 @@ void registerAll(const Settings& settings) {
 std::vector<ColdProgram> coldPrograms() {
     const std::string bin = binDirectory();
     std::vector<ColdProgram> programs{
-        {"cold/process floor", callOptions(bin + "/bench-process-floor")},
-        {"cold/engine floor", callOptions(bin + "/bench-engine-floor")},
-        {"cold/runner", callOptions()},
+        {"cold/process floor", {bin + "/bench-process-floor"}},
+        {"cold/engine floor", {bin + "/bench-engine-floor"}},
+        {"cold/runner", {}},
     };
     if (::access("/usr/bin/node", X_OK) == 0)
         programs.push_back({"cold/Node.js vm peer",
-                            callOptions("/usr/bin/node", {ZOV_BENCH_SOURCE_DIR "/node-peer.js"})});
+                            client::RunnerCommand{"/usr/bin/node", {ZOV_BENCH_SOURCE_DIR "/node-peer.js"}}});
     return programs;
 }
 

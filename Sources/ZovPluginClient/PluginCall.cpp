@@ -1,6 +1,7 @@
 #include "PluginCall.h"
 
-#include "RunnerLines.h"
+#include "ChannelProtocol.h"
+#include "LineDecoder.h"
 
 #include <nlohmann/json.hpp>
 
@@ -207,7 +208,7 @@ private:
             const auto found = message->strings.find(name);
             return found == message->strings.end() ? nullptr : &found->second;
         };
-        const std::string* type = member("type");
+        const std::string* type = member(channel::member::type);
         if (!type) {
             protocolFault("The runner wrote a line that is not a message: " +
                           outcome_.lines.back().substr(0, 200));
@@ -217,15 +218,15 @@ private:
             protocolFault("The runner wrote a line after its final line");
             return;
         }
-        if (*type == "fetch") {
-            const std::string* request = member("request");
+        if (*type == channel::type::fetch) {
+            const std::string* request = member(channel::member::request);
             if (!request) {
                 protocolFault("The runner wrote a fetch line without a request");
                 return;
             }
             answerFetch(*request);
-        } else if (*type == "result") {
-            std::string* result = member("json");
+        } else if (*type == channel::type::result) {
+            std::string* result = member(channel::member::json);
             if (!result) {
                 protocolFault("The runner wrote a result line without JSON text");
                 return;
@@ -233,8 +234,8 @@ private:
             finalLine();
             outcome_.kind = Outcome::Kind::Result;
             outcome_.json = std::move(*result);
-        } else if (*type == "error") {
-            std::string* description = member("message");
+        } else if (*type == channel::type::error) {
+            std::string* description = member(channel::member::message);
             if (!description || !message->state) {
                 protocolFault("The runner wrote an error line without a message and a state");
                 return;
@@ -320,17 +321,20 @@ private:
 
 std::string requestLine(std::string_view script, std::string_view method,
                         std::optional<std::string_view> inputJson) {
+    using namespace channel;
+    const auto key = [](std::string_view name) { return "\"" + std::string(name) + "\":"; };
     std::string line = "{";
     if (inputJson) {
         if (!isJson(*inputJson))
             throw std::invalid_argument("The input is not JSON text");
-        line += "\"input\":";
+        line += key(member::input);
         // A line break in JSON text is white space; it must not end the line.
         for (const char byte : *inputJson)
             line += byte == '\n' || byte == '\r' ? ' ' : byte;
         line += ',';
     }
-    line += "\"method\":" + jsonString(method) + ",\"script\":" + jsonString(script) + "}";
+    line += key(member::method) + jsonString(method) + "," + key(member::script) +
+            jsonString(script) + "}";
     return line;
 }
 
@@ -338,9 +342,8 @@ Outcome call(RunnerProcess runner, std::string_view request, const CallOptions& 
     return Exchange(runner, options).run(request);
 }
 
-Outcome call(std::string_view request, const CallOptions& options) {
-    return call(RunnerProcess::start(options.runnerPath, options.runnerArguments), request,
-                options);
+Outcome call(std::string_view request, const CallOptions& options, const RunnerCommand& runner) {
+    return call(RunnerProcess::start(runner), request, options);
 }
 
 } // namespace zov::client

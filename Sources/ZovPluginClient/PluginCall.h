@@ -20,9 +20,6 @@ namespace zov::client {
 using FetchHandler = std::function<std::optional<std::string>(const std::string& request)>;
 
 struct CallOptions {
-    // The runner to start for a cold call, and its arguments.
-    std::string runnerPath = runnerBesideExecutable();
-    std::vector<std::string> runnerArguments = {};
     // Answers fetch lines; without one, the runner's input is closed at the
     // first fetch, which the plugin sees as a closed session.
     FetchHandler onFetch;
@@ -67,6 +64,7 @@ std::string requestLine(std::string_view script, std::string_view method,
 Outcome call(RunnerProcess runner, std::string_view request, const CallOptions& options);
 
 // Starts a runner and runs one call on it.
-Outcome call(std::string_view request, const CallOptions& options);
+Outcome call(std::string_view request, const CallOptions& options,
+             const RunnerCommand& runner = {});
 
 } // namespace zov::client

@@ -13,7 +13,7 @@ namespace zov::client {
 
 RunnerPool::RunnerPool(Options options)
     : options_(std::move(options)), wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-    if (wakeFd_ < 0)
+    if (!wakeFd_)
         throw std::system_error(errno, std::generic_category(), "eventfd");
     refiller_ = std::thread([this] { refill(); });
 }
@@ -25,14 +25,13 @@ RunnerPool::~RunnerPool() {
     }
     wakeRefill();
     refiller_.join();
-    ::close(wakeFd_);
     // The waiting runners are killed and reaped as the deque goes.
 }
 
 void RunnerPool::wakeRefill() {
     const uint64_t one = 1;
     // A full counter already wakes the poll; nothing is lost.
-    [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = ::write(wakeFd_.get(), &one, sizeof one);
 }
 
 RunnerProcess RunnerPool::take() {
@@ -49,7 +48,7 @@ RunnerProcess RunnerPool::take() {
         }
     }
     wakeRefill();
-    return RunnerProcess::start(options_.runnerPath, options_.runnerArguments);
+    return RunnerProcess::start(options_.runner);
 }
 
 std::vector<pid_t> RunnerPool::waitingRunners() {
@@ -81,7 +80,7 @@ void RunnerPool::refill() {
             lock.unlock();
             std::optional<RunnerProcess> started;
             try {
-                started = RunnerProcess::start(options_.runnerPath, options_.runnerArguments);
+                started = RunnerProcess::start(options_.runner);
             } catch (const std::system_error&) {
                 paused = true;
             }
@@ -90,7 +89,7 @@ void RunnerPool::refill() {
                 waiting_.push_back(std::move(*started));
             continue;
         }
-        std::vector<pollfd> fds{{wakeFd_, POLLIN, 0}};
+        std::vector<pollfd> fds{{wakeFd_.get(), POLLIN, 0}};
         for (const RunnerProcess& runner : waiting_)
             fds.push_back({runner.processFd(), POLLIN, 0});
         lock.unlock();
@@ -98,7 +97,7 @@ void RunnerPool::refill() {
         if (ready == 0)
             paused = false;
         uint64_t wakeUps = 0;
-        [[maybe_unused]] const ssize_t bytes = ::read(wakeFd_, &wakeUps, sizeof wakeUps);
+        [[maybe_unused]] const ssize_t bytes = ::read(wakeFd_.get(), &wakeUps, sizeof wakeUps);
         lock.lock();
     }
 }

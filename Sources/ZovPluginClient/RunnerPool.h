@@ -6,6 +6,7 @@
 
 #include "PluginCall.h"
 #include "RunnerProcess.h"
+#include "UniqueFd.h"
 
 #include <condition_variable>
 #include <deque>
@@ -19,8 +20,7 @@ namespace zov::client {
 class RunnerPool {
 public:
     struct Options {
-        std::string runnerPath = runnerBesideExecutable();
-        std::vector<std::string> runnerArguments = {};
+        RunnerCommand runner = {};
         // How many started runners wait for a call.
         size_t waiting = 1;
     };
@@ -42,7 +42,6 @@ public:
     std::vector<pid_t> waitingRunners();
 
     // One call, exactly as a cold call would make it, on a taken runner.
-    // `options.runnerPath` is not used: the pool's runners serve.
     Outcome call(std::string_view request, const CallOptions& options);
 
 private:
@@ -54,7 +53,7 @@ private:
     std::mutex mutex_;
     std::deque<RunnerProcess> waiting_; // guarded by mutex_
     bool stopping_ = false;             // guarded by mutex_
-    int wakeFd_;                        // an eventfd that interrupts refill's poll
+    UniqueFd wakeFd_;                   // an eventfd that interrupts refill's poll
     std::thread refiller_;
 };
 

@@ -12,16 +12,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// An error of the runner itself, in the domain "ZovPluginHost".
+// An error of the runner itself, one of five:
+//   1  "Invalid plugin invocation": no context, no request line, or a request
+//      that is not an object with a string `script` and a string `method`;
+//   2  the exception that loading the plugin threw;
+//   3  the exception that calling the method threw;
+//   4  "Plugin returned no result", when the call gave no value and threw nothing;
+//   5  "Sandbox failed: " and the reason the confinement could not be entered.
 class RunnerError : public Failure {
 public:
-    static constexpr const char* domain = "ZovPluginHost";
-
-    RunnerError(int code, const std::string& message) : Failure(message), code_(code) {}
-    int code() const { return code_; }
-
-private:
-    int code_;
+    using Failure::Failure;
 };
 
 } // namespace zov

@@ -5,6 +5,8 @@
 // error line (exit status 1). Standard error is never written.
 
 #include "Engine.h"
+#include "EngineSetup.h"
+#include "ChannelProtocol.h"
 #include "HostChannel.h"
 #include "RunnerError.h"
 #include "Sandbox.h"
@@ -43,23 +45,25 @@ Request parseRequest(engine::Context& context, const engine::String& line) {
     if (const auto* description = std::get_if<engine::String>(&parsed))
         throw Failure(toUtf8(*description));
     const engine::Value& request = std::get<engine::Value>(parsed);
-    // The parser admits only an object or an array at the top level.
+    // A request line holds an object or an array at its top level, like any
+    // JSON document the platform reads; the engine's parser would take a bare
+    // string, number or literal too.
     if (!context.isObject(request))
         throw Failure("JSON text did not start with an array or an object");
     if (context.isArray(request))
-        throw RunnerError(1, invalidInvocation);
+        throw RunnerError(invalidInvocation);
 
     auto stringMember = [&](const char* name) {
         std::optional<engine::Value> member = context.property(request, name);
         if (!member || !context.isString(*member))
-            throw RunnerError(1, invalidInvocation);
+            throw RunnerError(invalidInvocation);
         return *context.toString(*member);
     };
-    engine::String script = stringMember("script");
-    engine::String method = stringMember("method");
+    engine::String script = stringMember(channel::member::script);
+    engine::String method = stringMember(channel::member::method);
     std::optional<engine::Value> input;
-    if (context.hasProperty(request, "input"))
-        input = context.property(request, "input");
+    if (context.hasProperty(request, channel::member::input))
+        input = context.property(request, channel::member::input);
     return {std::move(script), std::move(method), std::move(input)};
 }
 
@@ -95,16 +99,16 @@ engine::String composedScript(const engine::String& source) {
 void run(HostChannel& channel) {
     errorState.clear();
 
-    prepareSandbox();
+    prepareEngine();
     std::unique_ptr<engine::Context> context = engine::Context::create();
     if (!context)
-        throw RunnerError(1, invalidInvocation);
+        throw RunnerError(invalidInvocation);
 
     enterSandbox(*context);
 
     std::optional<engine::String> line = channel.readLine();
     if (!line)
-        throw RunnerError(1, invalidInvocation);
+        throw RunnerError(invalidInvocation);
     Request request = parseRequest(*context, *line);
     line.reset();
 
@@ -122,19 +126,19 @@ void run(HostChannel& channel) {
 
     context->evaluate(composedScript(request.script));
     if (capturedMessage)
-        throw RunnerError(2, *capturedMessage);
+        throw RunnerError(*capturedMessage);
 
     context->setGlobal("__method", request.method);
     context->setGlobal("__input", request.input ? *request.input : context->emptyObject());
     std::optional<engine::Value> result =
         context->evaluate(engine::String::fromUtf8(scripts::invocation));
     if (capturedMessage)
-        throw RunnerError(3, *capturedMessage);
+        throw RunnerError(*capturedMessage);
     std::optional<engine::String> json;
     if (result)
         json = context->toString(*result);
     if (!json)
-        throw RunnerError(4, "Plugin returned no result");
+        throw RunnerError("Plugin returned no result");
 
     channel.sendResult(*json);
 }

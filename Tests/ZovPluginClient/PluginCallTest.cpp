@@ -2,6 +2,7 @@
 // the exit status, whatever the process at the other end does.
 
 #include "PluginCall.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@ namespace zov::client {
 namespace {
 
 using namespace std::chrono_literals;
+using zov::test::CaseName;
 
 // A stand-in runner: a shell script in a private temporary directory.
 class FakeRunner {
@@ -31,11 +33,15 @@ public:
     }
     ~FakeRunner() { std::filesystem::remove_all(directory_); }
 
-    CallOptions options() const {
+    static CallOptions options() {
         CallOptions callOptions;
-        callOptions.runnerPath = path_;
         callOptions.timeLimit = 20s;
         return callOptions;
+    }
+
+    // One call on a runner started from this script.
+    Outcome call(std::string_view request, const CallOptions& callOptions = options()) const {
+        return client::call(request, callOptions, {path_});
     }
 
 private:
@@ -53,7 +59,7 @@ class ProtocolFaults : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(ProtocolFaults, AreFailuresNotResults) {
     const FakeRunner runner(GetParam().runner);
-    const Outcome outcome = call("{}", runner.options());
+    const Outcome outcome = runner.call("{}");
     EXPECT_EQ(outcome.kind, Outcome::Kind::Failure);
     EXPECT_TRUE(outcome.message.starts_with(GetParam().message)) << outcome.message;
 }
@@ -82,12 +88,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "The plugin runner wrote an error but ended with exit status 0"},
         FaultCase{"UnterminatedLine", "printf '{\"json\":\"1\",\"type\":\"result\"}'",
                   "The plugin runner's output ended inside a line"}),
-    [](const testing::TestParamInfo<FaultCase>& testCase) { return testCase.param.name; });
+    CaseName());
 
 TEST(PluginCall, CollectsResultLinesAndStandardError) {
     const FakeRunner runner(
         "read request; echo oops >&2; echo '{\"json\":\"[1]\",\"type\":\"result\"}'");
-    const Outcome outcome = call("{}", runner.options());
+    const Outcome outcome = runner.call("{}");
     ASSERT_EQ(outcome.kind, Outcome::Kind::Result) << outcome.message;
     EXPECT_EQ(outcome.json, "[1]");
     EXPECT_EQ(outcome.errorOutput, "oops\n");
@@ -97,7 +103,7 @@ TEST(PluginCall, CollectsResultLinesAndStandardError) {
 TEST(PluginCall, ReadsTheErrorLinesMessageAndState) {
     const FakeRunner runner(
         R"(echo '{"message":"Error: x","state":{"a":"1","b":"2"},"type":"error"}'; exit 1)");
-    const Outcome outcome = call("{}", runner.options());
+    const Outcome outcome = runner.call("{}");
     ASSERT_EQ(outcome.kind, Outcome::Kind::Error) << outcome.message;
     EXPECT_EQ(outcome.message, "Error: x");
     EXPECT_EQ(outcome.state, (std::map<std::string, std::string>{{"a", "1"}, {"b", "2"}}));
@@ -109,13 +115,13 @@ TEST(PluginCall, WritesTheRequestAndEachReplyAsOneLine) {
 echo '{"request":"first","type":"fetch"}'; read reply; printf '%s\n' "$reply" >&2
 echo '{"request":"second","type":"fetch"}'; read reply; printf '%s\n' "$reply" >&2
 echo '{"json":"0","type":"result"}')");
-    CallOptions callOptions = runner.options();
+    CallOptions callOptions = FakeRunner::options();
     std::vector<std::string> requests;
     callOptions.onFetch = [&](const std::string& request) {
         requests.push_back(request);
         return std::optional<std::string>("reply to " + request);
     };
-    const Outcome outcome = call("the request", callOptions);
+    const Outcome outcome = runner.call("the request", callOptions);
     ASSERT_EQ(outcome.kind, Outcome::Kind::Result) << outcome.message;
     EXPECT_EQ(requests, (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(outcome.errorOutput, "the request\nreply to first\nreply to second\n");
@@ -125,16 +131,16 @@ TEST(PluginCall, NoAnswerClosesTheRunnersInput) {
     const FakeRunner runner(R"(read request
 echo '{"request":"r","type":"fetch"}'
 if read reply; then echo "{\"json\":\"1\",\"type\":\"result\"}"; else echo '{"json":"\"closed\"","type":"result"}'; fi)");
-    const Outcome outcome = call("{}", runner.options());
+    const Outcome outcome = runner.call("{}");
     EXPECT_EQ(outcome.json, "\"closed\"");
 }
 
 TEST(PluginCall, StopsARunnerThatExceedsTheTimeLimit) {
     const FakeRunner runner("read request; exec sleep 60");
-    CallOptions callOptions = runner.options();
+    CallOptions callOptions = FakeRunner::options();
     callOptions.timeLimit = 200ms;
     const auto start = std::chrono::steady_clock::now();
-    const Outcome outcome = call("{}", callOptions);
+    const Outcome outcome = runner.call("{}", callOptions);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
     EXPECT_EQ(outcome.kind, Outcome::Kind::Failure);
     EXPECT_TRUE(outcome.timedOut);
@@ -145,14 +151,12 @@ TEST(PluginCall, StopsARunnerThatExceedsTheTimeLimit) {
 TEST(PluginCall, ARunnerThatStopsReadingDoesNotEndTheHost) {
     // The runner exits without reading a request far larger than a pipe holds.
     const FakeRunner runner(R"(echo '{"message":"m","state":{},"type":"error"}'; exit 1)");
-    const Outcome outcome = call(std::string(16 << 20, ' '), runner.options());
+    const Outcome outcome = runner.call(std::string(16 << 20, ' '));
     EXPECT_EQ(outcome.kind, Outcome::Kind::Error) << outcome.message;
 }
 
 TEST(PluginCall, AMissingRunnerCannotBeStarted) {
-    CallOptions callOptions;
-    callOptions.runnerPath = "/nonexistent/ZovPluginHost";
-    EXPECT_THROW(call("{}", callOptions), std::system_error);
+    EXPECT_THROW(call("{}", CallOptions{}, {"/nonexistent/ZovPluginHost"}), std::system_error);
 }
 
 TEST(RequestLine, HoldsTheThreeMembersWithTheInputAsItStands) {

@@ -145,7 +145,7 @@ TEST(RunnerPool, ServesCallsFromSeveralThreads) {
 }
 
 TEST(RunnerPool, ReportsARunnerThatCannotBeStarted) {
-    RunnerPool pool({.runnerPath = "/nonexistent/ZovPluginHost"});
+    RunnerPool pool({.runner = {"/nonexistent/ZovPluginHost"}});
     EXPECT_THROW(pool.take(), std::system_error);
     EXPECT_TRUE(pool.waitingRunners().empty());
 }

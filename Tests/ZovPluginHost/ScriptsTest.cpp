@@ -1,4 +1,5 @@
 #include "Scripts.h"
+#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,8 @@
 #include <vector>
 
 namespace {
+
+using zov::test::CaseName;
 
 std::vector<size_t> lineLengths(std::string_view text) {
     std::vector<size_t> lengths;
@@ -48,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {8, 106, 49, 45, 113, 40, 73, 16, 4}},
                     // Line lengths in bytes: the first two lines hold two-byte characters.
                     ScriptCase{"WarmUp", zov::scripts::warmUp, 258, {82, 96, 78}}),
-    [](const testing::TestParamInfo<ScriptCase>& testCase) { return testCase.param.name; });
+    CaseName());
 
 TEST(Scripts, TheSuffixClosesWhatThePreludeOpens) {
     EXPECT_TRUE(zov::scripts::prelude.ends_with("const plugin = (function () {\n"));

@@ -1,7 +1,7 @@
 #include "PlugInBundle.h"
 
 #include "PathComponents.h"
-#include "PropertyList.h"
+#include "PropertyListFile.h"
 
 namespace zov::dock {
 
@@ -18,10 +18,7 @@ std::optional<std::string> fileName(plist_t info, const char* key) {
 }
 
 std::optional<std::string> applicationIcon(const std::string& plugInBundle) {
-    std::string application = plugInBundle;
-    for (int i = 0; i < 3; ++i) {
-        application = docktile::deletingLastPathComponent(application);
-    }
+    const std::string application = docktile::applicationBundleLocation(plugInBundle);
     const PropertyList info = docktile::readPropertyListFile(application + "/Contents/Info.plist");
     auto icon = fileName(info.get(), "CFBundleIconFile");
     if (!icon) {

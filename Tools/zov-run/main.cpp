@@ -104,9 +104,9 @@ private:
 // with a pool does, and reports the call times on standard error. A pause
 // before each call gives the runner that will serve it time to start.
 zov::client::Outcome callRepeatedly(const std::string& request,
-                                    const zov::client::CallOptions& callOptions, long count) {
-    zov::client::RunnerPool pool({.runnerPath = callOptions.runnerPath,
-                                  .runnerArguments = callOptions.runnerArguments});
+                                    const zov::client::CallOptions& callOptions,
+                                    const zov::client::RunnerCommand& runner, long count) {
+    zov::client::RunnerPool pool({.runner = runner});
     std::vector<double> milliseconds;
     zov::client::Outcome outcome;
     for (long i = 0; i < count; ++i) {
@@ -136,6 +136,7 @@ int main(int argc, char* argv[]) {
                               {nullptr, 0, nullptr, 0}};
     std::optional<std::string> repliesPath;
     zov::client::CallOptions callOptions;
+    zov::client::RunnerCommand runner;
     callOptions.timeLimit = std::chrono::seconds(30);
     bool verbose = false;
     long repeat = 0;
@@ -154,7 +155,7 @@ int main(int argc, char* argv[]) {
             break;
         }
         case Runner:
-            callOptions.runnerPath = optarg;
+            runner.path = optarg;
             break;
         case Verbose:
             verbose = true;
@@ -196,8 +197,8 @@ int main(int argc, char* argv[]) {
 
     zov::client::Outcome outcome;
     try {
-        outcome = repeat > 0 ? callRepeatedly(request, callOptions, repeat)
-                             : zov::client::call(request, callOptions);
+        outcome = repeat > 0 ? callRepeatedly(request, callOptions, runner, repeat)
+                             : zov::client::call(request, callOptions, runner);
     } catch (const std::exception& failure) {
         die(failure.what());
     }

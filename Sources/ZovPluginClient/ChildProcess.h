@@ -1,0 +1,49 @@
+#pragma once
+
+// Owning a child process.
+
+#include "UniqueFd.h"
+
+#include <sys/types.h>
+
+namespace zov::client {
+
+// Owns a started child process through its process descriptor. A process that has not been
+// reaped when its owner goes is killed and reaped then, so that none outlives its owner or is
+// left a zombie.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    // Takes over the child `pid`. Throws std::system_error, after killing and reaping it, when
+    // its process descriptor cannot be opened.
+    explicit ChildProcess(pid_t pid);
+    ChildProcess(ChildProcess&&) noexcept = default;
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess() { end(); }
+
+    pid_t pid() const { return pid_; }
+    // Polls readable once the process has ended; -1 once it has been reaped.
+    int processFd() const { return processFd_.get(); }
+
+    // Whether the process has ended, reaping it if so, without waiting.
+    bool hasExited();
+    // Waits for the process to end; its wait status.
+    int wait();
+    // Ends the process at once and reaps it; its wait status.
+    int kill();
+
+private:
+    // Reaps the process if it has ended (waiting for that unless `options` holds WNOHANG);
+    // whether it has.
+    bool reap(int options);
+    // Kills and reaps a process still owned.
+    void end() noexcept;
+
+    pid_t pid_ = -1;
+    UniqueFd processFd_;
+    int status_ = -1; // the wait status once reaped
+};
+
+} // namespace zov::client

@@ -1,0 +1,126 @@
+// What the engine must know before its first context exists: its options, and
+// the machine's local time zone, which it can no longer look up once the
+// process is confined.
+
+#include "EngineSetup.h"
+
+#include <jsc/jsc.h>
+#include <unicode/ucal.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+namespace zov {
+namespace {
+
+// Keeps the engine from starting helper threads lazily, from suspending its
+// threads with signals and from installing its own fault handlers, none of
+// which it needs for one plugin call. WebAssembly is no part of the plugin
+// contract. The JIT stays on: its executable pool is mapped with the context.
+// An option that a later engine no longer knows keeps its default, which the
+// confinement tolerates too: threads and signals stay inside the process.
+void setEngineOptions() {
+    jsc_options_set_boolean("useConcurrentJIT", FALSE);
+    jsc_options_set_uint("numberOfGCMarkers", 1);
+    jsc_options_set_boolean("useConcurrentGC", FALSE);
+    jsc_options_set_boolean("useParallelMarkingConstraintSolver", FALSE);
+    jsc_options_set_boolean("usePollingTraps", TRUE);
+    jsc_options_set_boolean("useWasm", FALSE);
+}
+
+// The zone that ICU takes for the machine's, as ICU names it, or none.
+std::optional<std::string> hostTimeZone() {
+    std::array<UChar, 128> zone{};
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length = ucal_getHostTimeZone(zone.data(), zone.size(), &status);
+    if (U_FAILURE(status) || length <= 0 || length >= static_cast<int32_t>(zone.size()))
+        return std::nullopt;
+    std::string name;
+    for (int32_t i = 0; i < length; ++i) {
+        if (zone[i] > 0x7F) // zone names are ASCII
+            return std::nullopt;
+        name += static_cast<char>(zone[i]);
+    }
+    return name;
+}
+
+// Whether the zone is one of ICU's database, which ICU finds again by its
+// name in TZ. Any other name, one that the machine's configuration made up or
+// one that ICU made up from the C library's abbreviation and offset, is left
+// alone: under the confinement ICU then falls back to the C library's zone,
+// loaded while ICU was asked, or to UTC.
+bool isKnownZone(const std::string& zone) {
+    const std::u16string id(zone.begin(), zone.end());
+    std::array<UChar, 128> canonical{};
+    UBool isSystemZone = false;
+    UErrorCode status = U_ZERO_ERROR;
+    ucal_getCanonicalTimeZoneID(reinterpret_cast<const UChar*>(id.data()),
+                                static_cast<int32_t>(id.size()), canonical.data(), canonical.size(),
+                                &isSystemZone, &status);
+    return U_SUCCESS(status) && isSystemZone;
+}
+
+// The zone that /etc/localtime links to, named as ICU names it when it reads
+// the link itself: what follows ".../zoneinfo/". None when TZ is set, when
+// the file is no such link, or when the name is one that ICU would not take
+// as it stands.
+std::optional<std::string> linkedTimeZone() {
+    if (std::getenv("TZ"))
+        return std::nullopt;
+    std::array<char, 256> target{};
+    const ssize_t length = ::readlink("/etc/localtime", target.data(), target.size() - 1);
+    if (length <= 0)
+        return std::nullopt;
+    const std::string_view link(target.data(), static_cast<size_t>(length));
+    constexpr std::string_view zoneinfo = "/zoneinfo/";
+    const size_t found = link.find(zoneinfo);
+    if (found == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view zone = link.substr(found + zoneinfo.size());
+    const bool plain = !zone.empty() && std::all_of(zone.begin(), zone.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '_' || c == '-' ||
+               c == '+';
+    });
+    if (!plain || zone.starts_with("posix/") || zone.starts_with("right/"))
+        return std::nullopt;
+    return std::string(zone);
+}
+
+// The engine asks ICU for the machine's zone whenever a script touches local
+// time. Unless TZ names a zone, ICU reads the /etc/localtime link for it (or
+// searches the zone files for a copy), which a confined process cannot do,
+// and local time would silently become UTC. So the zone that ICU finds now,
+// while it still can, is named in TZ, which ICU then reads without touching
+// the disk. When TZ names a zone already, ICU gives that zone back.
+//
+// Most machines link /etc/localtime into the zone files: then the link names
+// the zone that ICU would find, and asking ICU itself (which loads its zone
+// data, a millisecond of every start) is left for the other cases.
+void pinLocalTimeZone() {
+    std::optional<std::string> zone = linkedTimeZone();
+    if (!zone) {
+        zone = hostTimeZone();
+        if (!zone || !isKnownZone(*zone))
+            return;
+    }
+    setenv("TZ", zone->c_str(), 1);
+    // The C library, whose local time the engine reads too, loads the zone
+    // now as well.
+    tzset();
+}
+
+} // namespace
+
+void prepareEngine() {
+    setEngineOptions();
+    pinLocalTimeZone();
+}
+
+} // namespace zov
