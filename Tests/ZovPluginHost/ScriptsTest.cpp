@@ -1,68 +1,114 @@
-#include "Scripts.h"
+// The fixed script texts at work in a fresh engine context: the prelude and the suffix around a
+// plugin body, the invocation expression after them, and the warm-up before everything.
+
 #include "CaseName.h"
+#include "Engine.h"
+#include "Scripts.h"
+#include "Utf.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace {
 
-using zov::test::CaseName;
+using zov::engine::Context;
+using zov::engine::String;
 
-std::vector<size_t> lineLengths(std::string_view text) {
-    std::vector<size_t> lengths;
-    for (size_t start = 0;;) {
-        const size_t feed = text.find('\n', start);
-        if (feed == std::string_view::npos) {
-            lengths.push_back(text.size() - start);
-            return lengths;
-        }
-        lengths.push_back(feed - start);
-        start = feed + 1;
+class FixedScripts : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(context, nullptr);
+        context->setExceptionHandler([this](Context& engine, const zov::engine::Value* thrown) {
+            const auto text = thrown ? engine.toString(*thrown) : std::nullopt;
+            exception = text ? zov::utf16ToUtf8(text->view()) : "?";
+        });
+        context->setGlobal("__sessionFetch", [](const String& request) { return request; });
     }
-}
 
-struct ScriptCase {
-    const char* name;
-    std::string_view text;
-    size_t bytes;
-    std::vector<size_t> lines; // the part after a final line feed counts as an empty line
+    // The string form of the script's value, or "threw: " and the exception's.
+    std::string evaluate(std::string_view script) {
+        exception.clear();
+        const auto value = context->evaluate(String::fromUtf16(zov::utf8ToUtf16(script)));
+        if (!exception.empty())
+            return "threw: " + exception;
+        const auto text = value ? context->toString(*value) : std::nullopt;
+        return text ? zov::utf16ToUtf8(text->view()) : "no value";
+    }
+
+    // Loads the plugin whose source is `body` the way the runner does.
+    std::string load(std::string_view body) {
+        return evaluate(std::string(zov::scripts::prelude) + std::string(body) +
+                        std::string(zov::scripts::suffix));
+    }
+
+    // Calls `method` of the loaded plugin with the input `inputExpression`.
+    std::string invoke(const char* method, std::string_view inputExpression) {
+        context->setGlobal("__method", String::fromAscii(method));
+        evaluate("globalThis.__input = " + std::string(inputExpression) + ";");
+        return evaluate(zov::scripts::invocation);
+    }
+
+    std::unique_ptr<Context> context = Context::create();
+    std::string exception;
 };
 
-class FixedScripts : public testing::TestWithParam<ScriptCase> {};
+TEST_F(FixedScripts, ThePluginIsWhatItsSourceReturnsAndItsMethodsAreCalledOnIt) {
+    EXPECT_EQ(load("const offset = 1;\nreturn {m(x) { return [x.n + offset, this === plugin]; }};"),
+              "undefined");
+    EXPECT_EQ(invoke("m", "{n: 41}"), "[42,true]");
+    EXPECT_EQ(evaluate("typeof offset"), "undefined");
+}
 
-TEST_P(FixedScripts, HaveTheirExactSizeAndLines) {
-    const ScriptCase& script = GetParam();
-    EXPECT_EQ(script.text.size(), script.bytes);
-    EXPECT_EQ(lineLengths(script.text), script.lines);
-    EXPECT_EQ(script.text.find('\r'), std::string_view::npos);
-    EXPECT_EQ(script.text.find('\t'), std::string_view::npos);
+TEST_F(FixedScripts, ThePluginSourceStandsOnLinesOfItsOwn) {
+    // The prelude's six lines come first; a last line comment does not swallow the suffix.
+    EXPECT_EQ(load("const line = new Error().line;\nreturn {line}; // the end"), "undefined");
+    EXPECT_EQ(evaluate("plugin.line"), "7");
+}
+
+TEST_F(FixedScripts, FetchHandsTheBridgeTheUrlFirstAndParsesWhatComesBack) {
+    // This bridge answers with the request itself.
+    load("return {m() { return zov.session.fetch('u', {url: 'v', a: [1]}); },"
+         " refused() { return zov.session.fetch('u', {error: 'no'}); }};");
+    EXPECT_EQ(invoke("m", "{}"), R"({"url":"v","a":[1]})");
+    EXPECT_EQ(invoke("refused", "{}"), "threw: Error: no");
+    EXPECT_EQ(evaluate("Object.isFrozen(zov) && Object.isFrozen(zov.session)"), "true");
+}
+
+struct InvocationCase {
+    const char* name;
+    const char* source;
+    const char* method;
+    const char* result;
+};
+
+class Invocation : public FixedScripts, public testing::WithParamInterface<InvocationCase> {};
+
+TEST_P(Invocation, GivesTheResultsJsonTextOrThrows) {
+    load(GetParam().source);
+    EXPECT_EQ(invoke(GetParam().method, "null"), GetParam().result);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Scripts, FixedScripts,
-    testing::Values(ScriptCase{"Prelude", zov::scripts::prelude, 277, {77, 83, 56, 20, 6, 29, 0}},
-                    ScriptCase{"Suffix", zov::scripts::suffix, 6, {0, 5}},
-                    ScriptCase{"Invocation",
-                               zov::scripts::invocation,
-                               462,
-                               {8, 106, 49, 45, 113, 40, 73, 16, 4}},
-                    // Line lengths in bytes: the first two lines hold two-byte characters.
-                    ScriptCase{"WarmUp", zov::scripts::warmUp, 258, {82, 96, 78}}),
-    CaseName());
+    FixedScripts, Invocation,
+    testing::Values(
+        InvocationCase{"Result", "return {m(x) { return {x}; }};", "m", R"({"x":null})"},
+        InvocationCase{"FalsyResult", "return {m() { return 0; }};", "m", "0"},
+        InvocationCase{"InheritedMember", "return {};", "toString",
+                       "threw: Error: Unknown plugin method"},
+        InvocationCase{"Promise", "return {m() { return Promise.resolve(); }};", "m",
+                       "threw: Error: Plugin methods must return synchronously"},
+        InvocationCase{"Undefined", "return {m() {}};", "m",
+                       "threw: Error: Plugin returned no result"}),
+    zov::test::CaseName());
 
-TEST(Scripts, TheSuffixClosesWhatThePreludeOpens) {
-    EXPECT_TRUE(zov::scripts::prelude.ends_with("const plugin = (function () {\n"));
-    EXPECT_EQ(zov::scripts::suffix, "\n})();");
-}
-
-TEST(Scripts, TheWarmUpHoldsItsTwoPrecomposedLetters) {
-    EXPECT_NE(zov::scripts::warmUp.find("\"\xC3\xA9\""), std::string_view::npos);
-    EXPECT_NE(zov::scripts::warmUp.find("\"\xC3\x84\""), std::string_view::npos);
-    EXPECT_NE(zov::scripts::warmUp.find("encodeURIComponent(\"\xC3\xA9 ?\")"),
-              std::string_view::npos);
+TEST_F(FixedScripts, TheWarmUpThrowsNothingAndDeclaresNothing) {
+    const std::string globals = "Object.getOwnPropertyNames(globalThis).join()";
+    const std::string before = evaluate(globals);
+    EXPECT_EQ(evaluate(zov::scripts::warmUp), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(evaluate(globals), before);
 }
 
 } // namespace
