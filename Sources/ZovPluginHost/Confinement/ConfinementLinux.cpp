@@ -9,118 +9,26 @@
 // skipped on kernels without it.
 
 #include "Confinement.h"
+#include "Landlock.h"
 
 #include <seccomp.h>
 
 #include <cerrno>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 #include <optional>
 #include <sched.h>
 #include <string>
 #include <sys/mman.h>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace zov {
 namespace {
 
-// What a step of the confinement reports when it fails, or none.
-using StepFailure = std::optional<std::string>;
-
-std::string describe(const char* step, int error) {
-    return std::string(step) + ": " + std::strerror(error);
-}
-
 StepFailure forbidNewPrivileges() {
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return describe("no_new_privs", errno);
-    return std::nullopt;
-}
-
-// --- Landlock
-
-// The kernel's Landlock interface. Debian 12's kernel headers stop at ABI 2,
-// so the later rights and the longer ruleset attributes are spelled out here;
-// their values are part of the kernel's ABI and never change.
-namespace landlock {
-
-constexpr unsigned createRulesetVersion = 1u << 0;
-
-// File system rights: ABI 1 has the first thirteen, ABI 2 adds "refer",
-// ABI 3 "truncate" and ABI 5 "ioctl on devices".
-constexpr uint64_t fsAbi1 = (uint64_t{1} << 13) - 1;
-constexpr uint64_t fsRefer = uint64_t{1} << 13;
-constexpr uint64_t fsTruncate = uint64_t{1} << 14;
-constexpr uint64_t fsIoctlDev = uint64_t{1} << 15;
-// Network rights, from ABI 4: binding and connecting TCP sockets.
-constexpr uint64_t netBindTcp = uint64_t{1} << 0;
-constexpr uint64_t netConnectTcp = uint64_t{1} << 1;
-// IPC scopes, from ABI 6: abstract UNIX sockets and signals of processes
-// outside the domain.
-constexpr uint64_t scopeAbstractUnixSocket = uint64_t{1} << 0;
-constexpr uint64_t scopeSignal = uint64_t{1} << 1;
-
-struct RulesetAttributes {
-    uint64_t handledAccessFs = 0;
-    uint64_t handledAccessNet = 0; // ABI 4 and later
-    uint64_t scoped = 0;           // ABI 6 and later
-};
-
-// What a ruleset for the kernel's ABI handles, and the size of the attributes
-// that this ABI reads.
-struct Ruleset {
-    RulesetAttributes attributes;
-    size_t size;
-};
-
-Ruleset handlingEverything(long abi) {
-    Ruleset ruleset{{}, sizeof(uint64_t)};
-    RulesetAttributes& handled = ruleset.attributes;
-    handled.handledAccessFs = fsAbi1;
-    if (abi >= 2)
-        handled.handledAccessFs |= fsRefer;
-    if (abi >= 3)
-        handled.handledAccessFs |= fsTruncate;
-    if (abi >= 4) {
-        handled.handledAccessNet = netBindTcp | netConnectTcp;
-        ruleset.size = offsetof(RulesetAttributes, scoped);
-    }
-    if (abi >= 5)
-        handled.handledAccessFs |= fsIoctlDev;
-    if (abi >= 6) {
-        handled.scoped = scopeAbstractUnixSocket | scopeSignal;
-        ruleset.size = sizeof(RulesetAttributes);
-    }
-    return ruleset;
-}
-
-// The kernel's Landlock ABI version, or 0 when it has none or it is disabled.
-long abiVersion() {
-    const long version = syscall(SYS_landlock_create_ruleset, nullptr, 0, createRulesetVersion);
-    return version > 0 ? version : 0;
-}
-
-} // namespace landlock
-
-// Handles every right the kernel knows and grants none: no file, no TCP port,
-// no abstract socket and no signal to another process.
-StepFailure restrictWithLandlock() {
-    const long abi = landlock::abiVersion();
-    if (abi == 0)
-        return std::nullopt;
-    const landlock::Ruleset ruleset = landlock::handlingEverything(abi);
-    const long fd = syscall(SYS_landlock_create_ruleset, &ruleset.attributes, ruleset.size, 0);
-    if (fd < 0)
-        return describe("Landlock ruleset", errno);
-    const long restricted = syscall(SYS_landlock_restrict_self, fd, 0);
-    const int error = errno;
-    close(static_cast<int>(fd));
-    if (restricted != 0)
-        return describe("Landlock", error);
     return std::nullopt;
 }
 
