@@ -1,14 +1,23 @@
 // The confinement from inside: after enterSandbox, system calls made with
 // harmless arguments are refused or let through, and the engine keeps working.
+//
+// Each probe runs unconfined too. A call that the filter refuses must be
+// answered otherwise there, or the row could not tell the filter's answer
+// from the kernel's: where a privilege check would refuse the call unconfined
+// as well (unprivileged, or in a container), the probe passes an argument
+// that the kernel rejects before any such check - a bad address, a bad
+// descriptor, invalid flags. Unconfined, a probe that succeeds must harm
+// neither the child that runs it nor anything else.
 
-#include "ConfinedChild.h"
 #include "CaseName.h"
+#include "ConfinedChild.h"
 
 #include <gtest/gtest.h>
 #include <seccomp.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/futex.h>
@@ -30,10 +39,38 @@ namespace {
 // The test process, the confined child's parent: a process outside it.
 pid_t outsider = 0;
 
+// An address that nothing is mapped at: the kernel answers EFAULT when it
+// reads from or writes to it.
+void* const badAddress = reinterpret_cast<void*>(1);
+
+// A descriptor that no process here has open.
+constexpr int unopenedDescriptor = 1000;
+
 // A call that made a process where none may be made ends that process at once.
 long endIfChild(long result) {
     if (result == 0)
         _exit(0);
+    return result;
+}
+
+// vfork, whose child runs on this very stack until it ends: it ends at once,
+// without touching memory, so that the parent returns from the call unharmed.
+long vforkEndingTheChild() {
+    long result;
+    asm volatile("syscall\n\t"
+                 "test %%rax, %%rax\n\t"
+                 "jnz 1f\n\t"
+                 "mov %[exitGroup], %%eax\n\t"
+                 "xor %%edi, %%edi\n\t"
+                 "syscall\n"
+                 "1:"
+                 : "=a"(result)
+                 : "0"(long{SYS_vfork}), [exitGroup] "i"(SYS_exit_group)
+                 : "rcx", "r11", "rdi", "memory");
+    if (result < 0) {
+        errno = static_cast<int>(-result);
+        return -1;
+    }
     return result;
 }
 
@@ -74,25 +111,49 @@ long mremapOwnMapping(int flags) {
 struct SystemCallCase {
     const char* name;
     long (*call)();
-    int error; // the errno the call fails with; 0 when it succeeds
+    int error; // the errno the confined call fails with; 0 when it succeeds
+    // Whether the filter lets the call through, so that `error` is the
+    // kernel's answer, the same as unconfined; otherwise it is the filter's.
+    bool allowed = error == 0;
 };
 
+// How a probe's answer reads in a failure: "success" or the errno's name.
+std::string describeAnswer(const std::string& answer) {
+    const int error = std::atoi(answer.c_str());
+    const char* name = error != 0 ? strerrorname_np(error) : nullptr;
+    return answer == "0" ? "success" : name ? name : "\"" + answer + "\"";
+}
+
 // Every call runs in a confined child of its own, so that a call that the
-// filter wrongly lets through can harm no more than that child.
+// filter wrongly lets through can harm no more than that child, and then in an
+// unconfined one.
 class ConfinedSystemCall : public ::testing::TestWithParam<SystemCallCase> {};
 
 TEST_P(ConfinedSystemCall, IsAnsweredAsThePolicySays) {
     const SystemCallCase& test = GetParam();
     outsider = ::getpid();
-    const ChildRun run = runConfined([&](engine::Context&) {
+    const ContextStep probe = [&](engine::Context&) {
         errno = 0;
         const long result = test.call();
         say(std::to_string(result < 0 ? errno : 0));
-    });
-    EXPECT_TRUE(run.exitedCleanly()) << run;
-    EXPECT_EQ(run.errors, "");
-    EXPECT_EQ(run.output, std::to_string(test.error))
-        << "expected " << (test.error ? strerrorname_np(test.error) : "success");
+    };
+    const ChildRun confined = runConfined(probe);
+    EXPECT_TRUE(confined.exitedCleanly()) << confined;
+    EXPECT_EQ(confined.errors, "");
+    EXPECT_EQ(confined.output, std::to_string(test.error))
+        << "expected " << describeAnswer(std::to_string(test.error));
+
+    const ChildRun unconfined = runUnconfined(probe);
+    ASSERT_TRUE(unconfined.exitedCleanly()) << unconfined;
+    if (test.allowed) {
+        EXPECT_EQ(unconfined.output, confined.output)
+            << "the filter lets the call through, yet unconfined it is answered "
+            << describeAnswer(unconfined.output);
+    } else {
+        EXPECT_NE(unconfined.output, confined.output)
+            << "unconfined too the call is answered " << describeAnswer(unconfined.output)
+            << ", so this row cannot show that the filter refuses it";
+    }
 }
 
 const auto caseName = CaseName();
@@ -117,13 +178,17 @@ INSTANTIATE_TEST_SUITE_P(
                        [] { return syscall(SYS_execveat, -1, nullptr, nullptr, nullptr, 0); },
                        EPERM},
         SystemCallCase{"Fork", [] { return endIfChild(syscall(SYS_fork)); }, EPERM},
-        SystemCallCase{"Vfork", [] { return endIfChild(syscall(SYS_vfork)); }, EPERM},
+        SystemCallCase{"Vfork", vforkEndingTheChild, EPERM},
         SystemCallCase{"CloneProcess",
                        [] { return endIfChild(syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0)); }, EPERM},
-        SystemCallCase{
-            "CloneNamespace",
-            [] { return endIfChild(syscall(SYS_clone, CLONE_NEWNS | SIGCHLD, 0, 0, 0, 0)); },
-            EPERM},
+        // A new mount namespace cannot share the file system information
+        // (CLONE_FS), which the kernel checks before the privilege it needs.
+        SystemCallCase{"CloneNamespace",
+                       [] {
+                           return endIfChild(
+                               syscall(SYS_clone, CLONE_NEWNS | CLONE_FS | SIGCHLD, 0, 0, 0, 0));
+                       },
+                       EPERM},
         SystemCallCase{"Clone3", [] { return syscall(SYS_clone3, nullptr, 0); }, ENOSYS},
         SystemCallCase{"Ptrace", [] { return syscall(SYS_ptrace, PTRACE_PEEKDATA, 0, 0, 0); },
                        EPERM},
@@ -140,12 +205,12 @@ INSTANTIATE_TEST_SUITE_P(
             "ProcessVmWritev",
             [] { return syscall(SYS_process_vm_writev, outsider, nullptr, 0, nullptr, 0, 0); },
             EPERM},
-        SystemCallCase{
-            "Mount", [] { return syscall(SYS_mount, "none", "/nonexistent", "tmpfs", 0, nullptr); },
-            EPERM},
+        SystemCallCase{"Mount",
+                       [] { return syscall(SYS_mount, "none", badAddress, "tmpfs", 0, nullptr); },
+                       EPERM},
         SystemCallCase{"Unshare", [] { return syscall(SYS_unshare, 0); }, EPERM},
         SystemCallCase{"Setns", [] { return syscall(SYS_setns, -1, 0); }, EPERM},
-        SystemCallCase{"Bpf", [] { return syscall(SYS_bpf, -1, nullptr, 0); }, EPERM},
+        SystemCallCase{"Bpf", [] { return syscall(SYS_bpf, -1, badAddress, 8); }, EPERM},
         SystemCallCase{"IoUringSetup", [] { return syscall(SYS_io_uring_setup, 0, nullptr); },
                        EPERM},
         SystemCallCase{"IoUringEnter",
@@ -191,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(
         SystemCallCase{"ReadOtherDescriptor",
                        [] {
                            char byte;
-                           return long{::read(3, &byte, 1)};
+                           return long{::read(unopenedDescriptor, &byte, 1)};
                        },
                        EPERM},
         SystemCallCase{"PreadStandardInput",
@@ -284,9 +349,10 @@ INSTANTIATE_TEST_SUITE_P(
                            return long{::sigaction(SIGUSR2, nullptr, &old)};
                        },
                        0},
+        // The kernel's answer, which shows the call through the filter
+        // without suspending the thread.
         SystemCallCase{"SignalSuspendBadMask",
-                       [] { return syscall(SYS_rt_sigsuspend, reinterpret_cast<void*>(1), 8); },
-                       EFAULT},
+                       [] { return syscall(SYS_rt_sigsuspend, badAddress, 8); }, EFAULT, true},
         SystemCallCase{"ClockGettime",
                        [] {
                            long now[2] = {}; // seconds and nanoseconds
