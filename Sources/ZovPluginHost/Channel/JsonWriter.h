@@ -1,6 +1,9 @@
 #pragma once
 
-// Writes the runner's messages as compact JSON with sorted keys.
+// Writes the runner's messages as compact JSON with sorted keys, the form the
+// host reads byte for byte: the solidus escaped, every other character as its
+// raw UTF-8. The runner parses JSON with the engine's own parser, since what it
+// reads goes straight into the engine; no library writes this exact form.
 
 #include <map>
 #include <string>
