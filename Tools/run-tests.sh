@@ -1,12 +1,43 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs the whole test suite: once in the
-# optimised build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Sets everything up, checks the formatting, then builds and runs the whole test suite three
+# times: optimised (release), under AddressSanitizer and UndefinedBehaviorSanitizer (sanitize),
+# and the host side under ThreadSanitizer (tsan). Warnings are errors in every build.
+#
+# Every step runs even when an earlier one failed, so that one run shows everything; the exit
+# status is 1 when any step failed. The time of each step is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 Tools/setup-debian.sh
-for preset in release sanitize; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
-    ctest --preset "$preset" -j "$(nproc)"
+
+pass() {
+    local preset="$1"
+    cmake --preset "$preset" >/dev/null &&
+        cmake --build --preset "$preset" &&
+        ctest --preset "$preset" -j "$(nproc)"
+}
+
+summary=()
+failed=0
+step() {
+    local name="$1"
+    shift
+    echo "=== $name"
+    local start=$SECONDS status=0
+    "$@" || status=$?
+    local outcome="passed"
+    if ((status != 0)); then
+        outcome="FAILED (exit status $status)"
+        failed=1
+    fi
+    summary+=("$(printf '%-14s %-28s %4d s' "$name" "$outcome" $((SECONDS - start)))")
+}
+
+step "format check" Tools/check-format.sh
+for preset in release sanitize tsan; do
+    step "$preset" pass "$preset"
 done
+
+echo "=== summary"
+printf '%s\n' "${summary[@]}"
+exit "$failed"
