@@ -51,8 +51,9 @@ struct Settings {
     std::string filter = "."; // which measurements run, by name
 };
 
+// Where zov-bench and the floors are.
 std::string binDirectory() {
-    return std::filesystem::path(client::runnerBesideExecutable()).parent_path();
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
 const std::string trivialRequest = client::requestLine("return {m() { return {a: 1}; }};", "m");
@@ -286,7 +287,7 @@ void payloadCall(benchmark::State& state, const std::string& request,
     // The pooled runners start through bench-peak-memory, which reports
     // their peak memory once they end.
     client::RunnerPool pool({.runner = {binDirectory() + "/bench-peak-memory",
-                                        {client::runnerBesideExecutable()}}});
+                                        {client::defaultRunnerPath()}}});
     client::CallOptions options = callOptions();
     if (reply)
         options.onFetch = [&](const std::string&) { return reply; };

@@ -75,12 +75,12 @@ RunnerProcess RunnerProcess::start(const RunnerCommand& command) {
                          std::move(errors.read));
 }
 
-std::string runnerBesideExecutable() {
+std::string defaultRunnerPath() {
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         return "ZovPluginHost";
-    return (self.parent_path() / "ZovPluginHost").string();
+    return (self.parent_path() / ZOV_PROGRAMS_TO_RUNNER / "ZovPluginHost").lexically_normal();
 }
 
 } // namespace zov::client

@@ -11,12 +11,12 @@
 
 namespace zov::client {
 
-// The ZovPluginHost that stands beside the running executable.
-std::string runnerBesideExecutable();
+// The ZovPluginHost installed with the running program.
+std::string defaultRunnerPath();
 
 // The runner program to start: its path, and arguments for a runner started through a wrapper.
 struct RunnerCommand {
-    std::string path = runnerBesideExecutable();
+    std::string path = defaultRunnerPath();
     std::vector<std::string> arguments = {};
 };
 

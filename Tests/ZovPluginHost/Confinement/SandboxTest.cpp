@@ -16,7 +16,7 @@ namespace zov::test {
 namespace {
 
 std::string runnerNamed(const char* name) {
-    return (std::filesystem::path(client::runnerBesideExecutable()).parent_path() / name).string();
+    return (std::filesystem::path(client::defaultRunnerPath()).parent_path() / name).string();
 }
 
 // The lines of /proc/PID/task/TID/status that tell the confinement, per thread.
@@ -134,7 +134,7 @@ TEST(FailedSandbox, LeavesTheRequestUnread) {
     EXPECT_EQ(failed.offset, 0);
 
     // The confined runner reads the same file, so the offset tells.
-    const FileRun confined = runWithFileInput(client::runnerBesideExecutable(), request);
+    const FileRun confined = runWithFileInput(client::defaultRunnerPath(), request);
     EXPECT_EQ(confined.run.output, "{\"json\":\"1\",\"type\":\"result\"}\n");
     EXPECT_EQ(confined.offset, static_cast<off_t>(request.size() + 1));
 }

@@ -107,7 +107,7 @@ inline RawRun runRaw(std::string_view input, bool closeOutput = false) {
         writeAll(pipe.write.get(), input);
         pipe.write.reset();
     });
-    RawRun run = runWithInput(client::runnerBesideExecutable(), pipe.read.get(), closeOutput);
+    RawRun run = runWithInput(client::defaultRunnerPath(), pipe.read.get(), closeOutput);
     pipe.read.reset();
     writer.join();
     return run;
