@@ -286,8 +286,8 @@ void payloadCall(benchmark::State& state, const std::string& request,
                  std::optional<std::string> reply, size_t bytes) {
     // The pooled runners start through bench-peak-memory, which reports
     // their peak memory once they end.
-    client::RunnerPool pool({.runner = {binDirectory() + "/bench-peak-memory",
-                                        {client::defaultRunnerPath()}}});
+    client::RunnerPool pool(
+        {.runner = {binDirectory() + "/bench-peak-memory", {client::defaultRunnerPath()}}});
     client::CallOptions options = callOptions();
     if (reply)
         options.onFetch = [&](const std::string&) { return reply; };
@@ -371,8 +371,9 @@ std::vector<ColdProgram> coldPrograms() {
         {"cold/runner", {}},
     };
     if (::access("/usr/bin/node", X_OK) == 0)
-        programs.push_back({"cold/Node.js vm peer",
-                            client::RunnerCommand{"/usr/bin/node", {ZOV_BENCH_SOURCE_DIR "/node-peer.js"}}});
+        programs.push_back(
+            {"cold/Node.js vm peer",
+             client::RunnerCommand{"/usr/bin/node", {ZOV_BENCH_SOURCE_DIR "/node-peer.js"}}});
     return programs;
 }
 

@@ -70,7 +70,8 @@ RunnerProcess RunnerProcess::start(const RunnerCommand& command) {
     const int error = ::posix_spawn(&pid, path.c_str(), settings.actions(), settings.attributes(),
                                     argv.data(), environ);
     if (error != 0)
-        throw std::system_error(error, std::generic_category(), "Starting the plugin runner failed");
+        throw std::system_error(error, std::generic_category(),
+                                "Starting the plugin runner failed");
     return RunnerProcess(ChildProcess(pid), std::move(input.write), std::move(output.read),
                          std::move(errors.read));
 }

@@ -4,9 +4,9 @@
 // line, and reads exactly one final line: a result line (exit status 0) or an
 // error line (exit status 1). Standard error is never written.
 
+#include "ChannelProtocol.h"
 #include "Engine.h"
 #include "EngineSetup.h"
-#include "ChannelProtocol.h"
 #include "HostChannel.h"
 #include "RunnerError.h"
 #include "Sandbox.h"

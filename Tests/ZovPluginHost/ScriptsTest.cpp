@@ -1,9 +1,9 @@
 // The fixed script texts at work in a fresh engine context: the prelude and the suffix around a
 // plugin body, the invocation expression after them, and the warm-up before everything.
 
+#include "Scripts.h"
 #include "CaseName.h"
 #include "Engine.h"
-#include "Scripts.h"
 #include "Utf.h"
 
 #include <gtest/gtest.h>
@@ -93,15 +93,15 @@ TEST_P(Invocation, GivesTheResultsJsonTextOrThrows) {
 
 INSTANTIATE_TEST_SUITE_P(
     FixedScripts, Invocation,
-    testing::Values(
-        InvocationCase{"Result", "return {m(x) { return {x}; }};", "m", R"({"x":null})"},
-        InvocationCase{"FalsyResult", "return {m() { return 0; }};", "m", "0"},
-        InvocationCase{"InheritedMember", "return {};", "toString",
-                       "threw: Error: Unknown plugin method"},
-        InvocationCase{"Promise", "return {m() { return Promise.resolve(); }};", "m",
-                       "threw: Error: Plugin methods must return synchronously"},
-        InvocationCase{"Undefined", "return {m() {}};", "m",
-                       "threw: Error: Plugin returned no result"}),
+    testing::Values(InvocationCase{"Result", "return {m(x) { return {x}; }};", "m",
+                                   R"({"x":null})"},
+                    InvocationCase{"FalsyResult", "return {m() { return 0; }};", "m", "0"},
+                    InvocationCase{"InheritedMember", "return {};", "toString",
+                                   "threw: Error: Unknown plugin method"},
+                    InvocationCase{"Promise", "return {m() { return Promise.resolve(); }};", "m",
+                                   "threw: Error: Plugin methods must return synchronously"},
+                    InvocationCase{"Undefined", "return {m() {}};", "m",
+                                   "threw: Error: Plugin returned no result"}),
     zov::test::CaseName());
 
 TEST_F(FixedScripts, TheWarmUpThrowsNothingAndDeclaresNothing) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Registration.h"
 #include "GObjectPtr.h"
+#include "Registration.h"
 
 #include <functional>
 #include <gio/gio.h>

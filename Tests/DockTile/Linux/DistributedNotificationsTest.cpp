@@ -3,8 +3,8 @@
 #include "DistributedNotifications.h"
 #include "MainLoop.h"
 #include "PrivateBus.h"
-#include "StderrCapture.h"
 #include "ScopedEnvironment.h"
+#include "StderrCapture.h"
 #include "TemporaryDirectory.h"
 
 #include <cstdlib>

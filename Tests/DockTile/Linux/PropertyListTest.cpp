@@ -1,7 +1,7 @@
 // Property lists as the plug-in and the dock read them: either format, types kept, and malformed
 // or hostile data refused without crashing, hanging or exhausting memory.
-#include "PropertyListFile.h"
 #include "CaseName.h"
+#include "PropertyListFile.h"
 #include "PropertyListShape.h"
 #include "StderrCapture.h"
 #include "TemporaryDirectory.h"

@@ -2,8 +2,8 @@
 // a confinement that cannot be entered, through a runner built with a stand-in
 // that fails with the error text the test chooses.
 
-#include "RunnerHarness.h"
 #include "CaseName.h"
+#include "RunnerHarness.h"
 #include "ScopedEnvironment.h"
 
 #include <fcntl.h>

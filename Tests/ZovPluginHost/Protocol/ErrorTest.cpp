@@ -1,8 +1,8 @@
 // Failed calls: exactly one error line with the message and the plugin state,
 // and exit status 1.
 
-#include "RunnerHarness.h"
 #include "CaseName.h"
+#include "RunnerHarness.h"
 
 #include <sys/wait.h>
 

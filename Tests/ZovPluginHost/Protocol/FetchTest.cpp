@@ -1,8 +1,8 @@
 // Fetches: each zov.session.fetch becomes one fetch line, answered by exactly
 // one reply line that the plugin gets back.
 
-#include "RunnerHarness.h"
 #include "CaseName.h"
+#include "RunnerHarness.h"
 
 #include <sys/wait.h>
 

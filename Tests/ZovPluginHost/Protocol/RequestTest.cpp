@@ -1,7 +1,7 @@
 // The request line: what the runner refuses, and how.
 
-#include "RunnerHarness.h"
 #include "CaseName.h"
+#include "RunnerHarness.h"
 
 #include <sys/wait.h>
 
@@ -62,16 +62,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Runner, MalformedRequests,
-    ::testing::Values(
-        RequestCase{"Array", R"(["script","method"])", invalid},
-        RequestCase{"EmptyArray", "[]", invalid},
-        RequestCase{"EmptyObject", "{}", invalid},
-        RequestCase{"MissingScript", R"({"method":"m"})", invalid},
-        RequestCase{"MissingMethod", "{" + script + "}", invalid},
-        RequestCase{"ScriptNotAString", R"({"method":"m","script":1})", invalid},
-        RequestCase{"ScriptNull", R"({"method":"m","script":null})", invalid},
-        RequestCase{"MethodNotAString", "{\"method\":[\"m\"]," + script + "}", invalid},
-        RequestCase{"MethodNull", "{\"method\":null," + script + "}", invalid}),
+    ::testing::Values(RequestCase{"Array", R"(["script","method"])", invalid},
+                      RequestCase{"EmptyArray", "[]", invalid},
+                      RequestCase{"EmptyObject", "{}", invalid},
+                      RequestCase{"MissingScript", R"({"method":"m"})", invalid},
+                      RequestCase{"MissingMethod", "{" + script + "}", invalid},
+                      RequestCase{"ScriptNotAString", R"({"method":"m","script":1})", invalid},
+                      RequestCase{"ScriptNull", R"({"method":"m","script":null})", invalid},
+                      RequestCase{"MethodNotAString", "{\"method\":[\"m\"]," + script + "}",
+                                  invalid},
+                      RequestCase{"MethodNull", "{\"method\":null," + script + "}", invalid}),
     CaseName());
 
 struct RawCase {

@@ -1,7 +1,7 @@
 // Successful calls: the method's value comes back as JSON text in one result line.
 
-#include "RunnerHarness.h"
 #include "CaseName.h"
+#include "RunnerHarness.h"
 
 #include <sys/wait.h>
 
