@@ -86,6 +86,8 @@ StepFailure loadSystemCallFilter() {
         // --- Threads of this process
         // Locks and condition variables between the engine's threads.
         .allow(SCMP_SYS(futex))
+        // A timed wait that a stop and continue interrupted resumes through this call.
+        .allow(SCMP_SYS(restart_syscall))
         // The allocator's back-off while another thread holds a lock.
         .allow(SCMP_SYS(sched_yield))
         // Restarts the allocator's scavenger thread: a thread of this process, nothing else.

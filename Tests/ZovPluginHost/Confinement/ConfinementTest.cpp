@@ -333,6 +333,8 @@ INSTANTIATE_TEST_SUITE_P(
                        },
                        0},
         SystemCallCase{"SchedYield", [] { return long{::sched_yield()}; }, 0},
+        // With nothing to resume, the kernel answers EINTR: the call went through the filter.
+        SystemCallCase{"RestartSyscall", [] { return syscall(SYS_restart_syscall); }, EINTR, true},
         SystemCallCase{"Getpid", [] { return syscall(SYS_getpid); }, 0},
         SystemCallCase{"Gettid", [] { return syscall(SYS_gettid); }, 0},
         SystemCallCase{"TgkillOwnThread",
