@@ -32,9 +32,12 @@ int SpawnedChild::wait() const {
 
 SpawnedChild spawnChild(const std::vector<std::string>& arguments,
                         const std::optional<std::vector<std::string>>& environment,
-                        std::optional<int> input) {
+                        std::optional<int> input, bool nonBlockingOutput) {
     // The pipes' own ends are closed on exec: only the dup2'ed copies reach the child.
     Pipe output = makePipe();
+    // The flag belongs to the child's end alone, which only the child keeps.
+    if (nonBlockingOutput)
+        ::fcntl(output.write.get(), F_SETFL, O_NONBLOCK);
     Pipe errors = makePipe();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -20,9 +20,10 @@ struct SpawnedChild {
 };
 
 // Starts `arguments` (the program first) with `environment` (none: this process's), its standard
-// input a copy of `input` (none: /dev/null). Throws std::runtime_error when it cannot start.
+// input a copy of `input` (none: /dev/null), and its standard output non-blocking when
+// `nonBlockingOutput` says so. Throws std::runtime_error when it cannot start.
 SpawnedChild spawnChild(const std::vector<std::string>& arguments,
                         const std::optional<std::vector<std::string>>& environment = std::nullopt,
-                        std::optional<int> input = std::nullopt);
+                        std::optional<int> input = std::nullopt, bool nonBlockingOutput = false);
 
 } // namespace zov::test

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <string>
@@ -47,6 +48,27 @@ TEST(WriteAll, WritesEveryByteThroughAPipeSmallerThanTheBuffer) {
             received.append(chunk, static_cast<size_t>(count));
     });
     EXPECT_EQ(zov::writeAll(pipe.write.get(), bytes), 0);
+    pipe.write.reset();
+    reader.join();
+    EXPECT_TRUE(received == bytes);
+}
+
+// A full non-blocking pipe: EAGAIN for a caller with a poll loop of its own,
+// or a wait until the reader has made room.
+TEST(WriteAll, WaitsForAFullNonBlockingPipeOnlyWhenAsked) {
+    const std::string bytes(1 << 20, 'x');
+    EXPECT_EQ(zov::writeAll(zov::makePipe(O_CLOEXEC | O_NONBLOCK).write.get(), bytes), EAGAIN);
+
+    zov::Pipe pipe = zov::makePipe();
+    ::fcntl(pipe.write.get(), F_SETFL, O_NONBLOCK);
+    std::string received;
+    std::thread reader([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        char chunk[4096];
+        for (ssize_t count; (count = ::read(pipe.read.get(), chunk, sizeof chunk)) > 0;)
+            received.append(chunk, static_cast<size_t>(count));
+    });
+    EXPECT_EQ(zov::writeAll(pipe.write.get(), bytes, zov::WhenFull::wait), 0);
     pipe.write.reset();
     reader.join();
     EXPECT_TRUE(received == bytes);

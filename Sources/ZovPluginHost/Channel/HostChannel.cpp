@@ -22,8 +22,17 @@ Message fetchMessage(std::string request) {
 HostChannel::HostChannel(int input, int output) : reader_(input), output_(output) {}
 
 void HostChannel::write(std::string_view bytes) {
-    if (const int error = writeAll(output_, bytes))
-        throw Failure(std::string("Writing to standard output failed: ") + std::strerror(error));
+    // A line that could not be written whole may have left part of itself
+    // with the host, and any line after it would be glued onto that part: so
+    // after one failed write, no other line is written.
+    if (outputFailure_)
+        throw Failure(*outputFailure_);
+    // A host may hand over a non-blocking output: it is waited for, as a
+    // blocking one would be.
+    if (const int error = writeAll(output_, bytes, WhenFull::wait)) {
+        outputFailure_ = std::string("Writing to standard output failed: ") + std::strerror(error);
+        throw Failure(*outputFailure_);
+    }
 }
 
 void HostChannel::send(const Message& message) {

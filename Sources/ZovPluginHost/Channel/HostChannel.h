@@ -24,7 +24,8 @@ public:
     HostChannel(int input, int output);
 
     // Writes the message as one line; the whole line has been written when
-    // this returns. Throws Failure when the output fails.
+    // this returns. Throws Failure when the output fails, and from then on
+    // without writing anything.
     void send(const Message& message);
     // Sends the result line that carries the method's JSON text.
     void sendResult(const engine::String& json);
@@ -42,6 +43,8 @@ private:
 
     LineReader reader_;
     int output_;
+    // Why the output failed, once it has.
+    std::optional<std::string> outputFailure_;
 };
 
 // The error line's message: the description and the plugin state.

@@ -1,7 +1,10 @@
 #include "LineReader.h"
 
+#include "WaitReady.h"
+
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <unistd.h>
 
 namespace zov {
@@ -71,6 +74,10 @@ bool LineReader::fill() {
             return true;
         }
         if (count < 0 && errno == EINTR)
+            continue;
+        // A non-blocking input that has nothing yet: the host has not written the rest.
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+            waitUntilReady(fd_, POLLIN) == 0)
             continue;
         // End of input, or a read error: both end the input for good.
         ended_ = true;

@@ -8,7 +8,8 @@
 namespace zov {
 
 // Reads lines from a file descriptor through one buffer, so that bytes which
-// arrive early stay for the next line. Lines have no length limit.
+// arrive early stay for the next line. Lines have no length limit. A
+// non-blocking descriptor is waited for, as a blocking one would be.
 class LineReader {
 public:
     explicit LineReader(int fd);

@@ -2,8 +2,8 @@
 // Landlock ruleset that handles every access right the kernel knows and grants
 // none; the descriptors above standard error closed; and a seccomp filter,
 // loaded for every thread, that lets the engine compute, allocate and collect
-// garbage and the runner read its standard input, write its standard output
-// and exit. Every other system call fails with EPERM.
+// garbage and the runner read its standard input, write its standard output,
+// wait for either, and exit. Every other system call fails with EPERM.
 //
 // Seccomp is the wall: it covers every thread, while Landlock binds only the
 // calling thread and those it starts later. Landlock is defence in depth and is
@@ -63,6 +63,10 @@ StepFailure loadSystemCallFilter() {
         .allow(SCMP_SYS(read), {argIs(0, STDIN_FILENO)})
         // fetch lines and the final line go out on standard output.
         .allow(SCMP_SYS(write), {argIs(0, STDOUT_FILENO)})
+        // Waits for a non-blocking standard input or output (no descriptor above 2 is open).
+        .allow(SCMP_SYS(poll))
+        // The same wait, as the C library may make it.
+        .allow(SCMP_SYS(ppoll))
         // _exit after the final line.
         .allow(SCMP_SYS(exit_group))
         // A thread's own end.

@@ -1,8 +1,11 @@
 #include "LineReader.h"
 #include "CaseName.h"
+#include "UniqueFd.h"
+#include "WriteAll.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <thread>
@@ -93,6 +96,24 @@ TEST(LineReader, KeepsBytesThatArriveEarlyForTheNextLine) {
     EXPECT_EQ(reader.readLine(), "third");
     EXPECT_EQ(reader.readLine(), std::nullopt);
     ::close(ends[0]);
+}
+
+// A host may hand over a non-blocking input: a read that finds nothing yet
+// waits, as it would on a blocking one, instead of ending the input.
+TEST(LineReader, WaitsForANonBlockingInput) {
+    zov::Pipe pipe = zov::makePipe(O_CLOEXEC | O_NONBLOCK);
+    std::thread host([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        zov::writeAll(pipe.write.get(), "late\nla");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        zov::writeAll(pipe.write.get(), "st");
+        pipe.write.reset();
+    });
+    LineReader reader(pipe.read.get());
+    EXPECT_EQ(reader.readLine(), "late");
+    EXPECT_EQ(reader.readLine(), "last");
+    EXPECT_EQ(reader.readLine(), std::nullopt);
+    host.join();
 }
 
 TEST(LineReader, ABadDescriptorIsTheEndOfInput) {

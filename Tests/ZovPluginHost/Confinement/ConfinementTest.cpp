@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <linux/seccomp.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
@@ -242,6 +243,19 @@ INSTANTIATE_TEST_SUITE_P(
                        },
                        0},
         SystemCallCase{"WriteStandardOutput", [] { return long{::write(STDOUT_FILENO, "", 0)}; },
+                       0},
+        // Waiting for a non-blocking standard input or output.
+        SystemCallCase{"PollStandardInput",
+                       [] {
+                           pollfd input{STDIN_FILENO, POLLIN, 0};
+                           return long{::poll(&input, 1, 0)} < 0 ? -1L : 0L;
+                       },
+                       0},
+        SystemCallCase{"Ppoll",
+                       [] {
+                           const timespec zero{};
+                           return syscall(SYS_ppoll, nullptr, 0, &zero, nullptr, 8);
+                       },
                        0},
         SystemCallCase{"WriteStandardError", [] { return long{::write(STDERR_FILENO, "", 0)}; },
                        EPERM},

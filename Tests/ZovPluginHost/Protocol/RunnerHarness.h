@@ -71,6 +71,18 @@ inline Outcome runPlugin(std::string_view script, std::string_view method,
     return runRequest(client::requestLine(script, method, inputJson), std::move(onFetch));
 }
 
+// The exact result line, line feed included, for JSON text in which only
+// quotation marks need escaping.
+inline std::string resultLineOf(std::string_view json) {
+    std::string line = "{\"json\":\"";
+    for (const char byte : json) {
+        if (byte == '"')
+            line += '\\';
+        line += byte;
+    }
+    return line + "\",\"type\":\"result\"}\n";
+}
+
 // A plugin with one method `m` whose body is `body`.
 inline std::string method(std::string_view body) {
     return "return {m(input) {\n" + std::string(body) + "\n}};";
@@ -94,16 +106,21 @@ inline RawRun runWithInput(const std::string& runner, int input, bool closeOutpu
     return {std::move(child.pipes.output), std::move(child.pipes.errors), child.wait()};
 }
 
+// For a thread that writes to a runner: a runner that stops reading must not
+// end the test by SIGPIPE; the write fails with EPIPE instead.
+inline void blockPipeSignalOnThisThread() {
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+}
+
 // What a runner wrote when given exactly `input` on standard input (no line
 // feed added), with its standard input closed afterwards.
 inline RawRun runRaw(std::string_view input, bool closeOutput = false) {
     Pipe pipe = makePipe();
     std::thread writer([&] {
-        // A runner that stops reading must not end the test by SIGPIPE.
-        sigset_t pipeSignal;
-        sigemptyset(&pipeSignal);
-        sigaddset(&pipeSignal, SIGPIPE);
-        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+        blockPipeSignalOnThisThread();
         writeAll(pipe.write.get(), input);
         pipe.write.reset();
     });
