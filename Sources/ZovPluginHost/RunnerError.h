@@ -12,13 +12,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// An error of the runner itself, one of five:
+// An error of the runner itself, one of six:
 //   1  "Invalid plugin invocation": no context, no request line, or a request
 //      that is not an object with a string `script` and a string `method`;
 //   2  the exception that loading the plugin threw;
 //   3  the exception that calling the method threw;
 //   4  "Plugin returned no result", when the call gave no value and threw nothing;
-//   5  "Sandbox failed: " and the reason the confinement could not be entered.
+//   5  "Sandbox failed: " and the reason the confinement could not be entered;
+//   6  "Plugin result is not JSON text", when what the plugin's JSON.stringify
+//      (which it may have replaced) gave back cannot be parsed as JSON.
 class RunnerError : public Failure {
 public:
     using Failure::Failure;

@@ -2,6 +2,7 @@
 
 #include "ByteBuffer.h"
 #include "ChannelProtocol.h"
+#include "JsonText.h"
 #include "RunnerError.h"
 #include "Utf.h"
 #include "WriteAll.h"
@@ -48,6 +49,11 @@ void HostChannel::sendResult(const engine::String& json) {
         line.append(piece);
     const size_t start = line.size();
     json.appendUtf8(line);
+    // The host parses `json` as JSON text. The text comes from JSON.stringify,
+    // but a plugin can replace that, or the global JSON, with a function that
+    // returns any text at all.
+    if (!isJsonText(std::string_view(line.data() + start, line.size() - start)))
+        throw RunnerError(notJsonText);
     escapeJsonStringInPlace(line, start);
     for (std::string_view piece : {",\"", member::type, "\":\"", type::result, "\"}\n"})
         line.append(piece);

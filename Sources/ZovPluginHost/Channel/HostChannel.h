@@ -27,8 +27,11 @@ public:
     // this returns. Throws Failure when the output fails, and from then on
     // without writing anything.
     void send(const Message& message);
-    // Sends the result line that carries the method's JSON text.
+    // Sends the result line that carries the method's JSON text. Throws
+    // RunnerError, and writes nothing, when the text is not JSON text.
     void sendResult(const engine::String& json);
+
+    static constexpr const char* notJsonText = "Plugin result is not JSON text";
 
     // One line from the host as text, or none at the end of the input.
     std::optional<engine::String> readLine();

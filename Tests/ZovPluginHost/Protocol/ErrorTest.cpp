@@ -141,6 +141,35 @@ INSTANTIATE_TEST_SUITE_P(
                   true}),
     CaseName());
 
+// The host relies on the result's `json` being JSON text: a plugin that
+// replaced JSON.stringify, or JSON, with something that returns other text
+// fails the call instead of reporting that text as its result.
+INSTANTIATE_TEST_SUITE_P(
+    ReplacedJson, PluginErrors,
+    ::testing::Values(
+        ErrorCase{"StringifyReturnsAnObject", "JSON.stringify = () => ({}); " + plugin, "m",
+                  "Plugin result is not JSON text"},
+        ErrorCase{"StringifyReturnsText", method("JSON.stringify = () => 'not JSON'; return 1;"),
+                  "m", "Plugin result is not JSON text"},
+        ErrorCase{"StringifyReturnsAnEmptyString", method("JSON.stringify = () => ''; return 1;"),
+                  "m", "Plugin result is not JSON text"},
+        ErrorCase{"StringifyReturnsTwoValues", method("JSON.stringify = () => '1 2'; return 1;"),
+                  "m", "Plugin result is not JSON text"},
+        ErrorCase{"StringifyCutsItsText",
+                  method("const s = JSON.stringify; JSON.stringify = (v) => s(v).slice(0, -1);"
+                         " return {a: [1]};"),
+                  "m", "Plugin result is not JSON text"},
+        ErrorCase{"GlobalJsonReplaced",
+                  method("globalThis.JSON = {stringify: () => '{\"a\":'}; return 1;"), "m",
+                  "Plugin result is not JSON text"},
+        ErrorCase{"GetterThatRestoresTheOriginal",
+                  method("const real = JSON; Object.defineProperty(globalThis, 'JSON',"
+                         " {configurable: true, get() { Object.defineProperty(globalThis, 'JSON',"
+                         " {value: real, configurable: true, writable: true});"
+                         " return {stringify: () => 'undefined'}; }}); return 1;"),
+                  "m", "Plugin result is not JSON text"}),
+    CaseName());
+
 TEST(PluginErrors, TheLastExceptionDecidesMessageAndState) {
     // The plugin throws with a state, catches nothing, but an earlier caught
     // exception must not leak its state into the report.

@@ -55,6 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    R"("ok")"},
         ResultCase{"ThisIsThePlugin", "return Object.keys(this);", {}, R"(["m"])"},
+        // A replaced JSON.stringify is the plugin's business as long as it gives JSON text.
+        ResultCase{"ReplacedStringifyGivingJsonText",
+                   "JSON.stringify = (v) => ' [ ' + v + ' ] '; return 7;",
+                   {},
+                   " [ 7 ] "},
         // What the method receives as its one argument.
         ResultCase{"MissingInputIsAnEmptyObject",
                    "return [typeof input, JSON.stringify(input), arguments.length];",
