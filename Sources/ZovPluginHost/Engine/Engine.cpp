@@ -13,10 +13,18 @@ namespace zov::engine {
 
 // --- String
 
-String String::fromUtf16(std::u16string_view text) {
-    // The engine's strings hold at most 2^31 - 1 code units; it aborts beyond.
-    if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+namespace {
+
+// The engine's strings hold at most 2^31 - 1 code units; it aborts beyond.
+void checkEngineLength(size_t codeUnits) {
+    if (codeUnits > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
         throw std::length_error("Text too long for the script engine");
+}
+
+} // namespace
+
+String String::fromUtf16(std::u16string_view text) {
+    checkEngineLength(text.size());
     static_assert(sizeof(JSChar) == sizeof(char16_t));
     return String(
         JSStringCreateWithCharacters(reinterpret_cast<const JSChar*>(text.data()), text.size()));
@@ -53,8 +61,11 @@ String String::fromUtf8(std::string_view bytes) {
     // back all take half the memory. Other text is decoded here: the engine's
     // own decoder gives up on ill-formed UTF-8.
     assert(bytes.data()[bytes.size()] == '\0');
-    if (isAsciiText(bytes))
+    if (isAsciiText(bytes)) {
+        // One code unit a byte.
+        checkEngineLength(bytes.size());
         return fromAscii(bytes.data());
+    }
     return fromUtf16(utf8ToUtf16(bytes));
 }
 

@@ -3,16 +3,20 @@
 #include "ByteBuffer.h"
 #include "CaseName.h"
 #include "Engine.h"
+#include "HugeText.h"
 #include "JsonWriter.h"
 #include "Utf.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace {
 
 using zov::test::CaseName;
+using zov::test::HugeText;
 
 using zov::ByteBuffer;
 using zov::engine::String;
@@ -93,6 +97,32 @@ TEST(Text, AsciiTextHasNeitherHighBytesNorNul) {
     EXPECT_FALSE(zov::isAsciiText(std::string(1000, 'x') + "\x80"));
     EXPECT_FALSE(zov::isAsciiText(std::string(1000, 'x') + std::string(1, '\0')));
     EXPECT_FALSE(zov::isAsciiText(std::string(1, '\0') + "abcdefgh"));
+}
+
+// The message of the std::length_error that `convert` throws, or none.
+template <typename Convert> std::optional<std::string> lengthError(Convert convert) {
+    try {
+        convert();
+    } catch (const std::length_error& error) {
+        return error.what();
+    }
+    return std::nullopt;
+}
+
+// The engine holds at most 2^31 - 1 code units a string and aborts beyond:
+// longer text is refused, with the same error on both roads into it.
+TEST(Text, LongerThanTheEngineHoldsIsRefused) {
+    const std::string tooLong = "Text too long for the script engine";
+    // 2^31 bytes of ASCII, which goes in one code unit a byte.
+    const HugeText ascii(size_t{1} << 31, 'a', '\0');
+    ASSERT_TRUE(ascii.mapped());
+    EXPECT_EQ(lengthError([&] { String::fromUtf8(ascii.text()); }), tooLong);
+    // 2^31 code units of UTF-16, which any other UTF-8 becomes first.
+    const HugeText units(size_t{1} << 32, 'a', '\0');
+    ASSERT_TRUE(units.mapped());
+    const std::u16string_view text(reinterpret_cast<const char16_t*>(units.data()),
+                                   units.text().size() / 2);
+    EXPECT_EQ(lengthError([&] { String::fromUtf16(text); }), tooLong);
 }
 
 // The result line is escaped in place; it must match the writer byte for byte.

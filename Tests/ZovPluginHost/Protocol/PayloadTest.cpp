@@ -1,6 +1,9 @@
 // Large payloads travel byte for byte, in every direction.
 
+#include "HugeText.h"
 #include "RunnerHarness.h"
+
+#include <sys/wait.h>
 
 namespace zov::test {
 namespace {
@@ -56,6 +59,18 @@ TEST(Payloads, AMalformedRequestOfHundredsOfMegabytes) {
     const Outcome outcome = runRequest("{\"script\":\"" + std::string(200u << 20, 'x'));
     ASSERT_EQ(outcome.kind, Outcome::Kind::Error);
     EXPECT_TRUE(outcome.state.empty());
+}
+
+// 2^31 bytes of ASCII, one code unit more than the engine's strings hold. The
+// runner reads the whole line (2 GiB of memory), then refuses it with the error
+// that a line too long in UTF-16 gets: the engine never sees it.
+TEST(Payloads, ALineOfMoreAsciiThanTheEngineHoldsIsRefused) {
+    const HugeText line(size_t{1} << 31, 'a', '\n');
+    ASSERT_TRUE(line.mapped());
+    const RawRun run = runRaw(std::string_view(line.data(), line.text().size() + 1));
+    EXPECT_EQ(run.output, errorLineOf("Text too long for the script engine"));
+    EXPECT_EQ(run.errors, "");
+    EXPECT_TRUE(WIFEXITED(run.waitStatus) && WEXITSTATUS(run.waitStatus) == 1);
 }
 
 } // namespace

@@ -83,6 +83,12 @@ inline std::string resultLineOf(std::string_view json) {
     return line + "\",\"type\":\"result\"}\n";
 }
 
+// The exact error line, line feed included, with an empty state, for a
+// message in which nothing needs escaping.
+inline std::string errorLineOf(std::string_view message) {
+    return "{\"message\":\"" + std::string(message) + "\",\"state\":{},\"type\":\"error\"}\n";
+}
+
 // A plugin with one method `m` whose body is `body`.
 inline std::string method(std::string_view body) {
     return "return {m(input) {\n" + std::string(body) + "\n}};";
