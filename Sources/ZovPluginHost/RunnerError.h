@@ -12,7 +12,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// An error of the runner itself, one of six:
+// An error of the runner itself, one of seven:
 //   1  "Invalid plugin invocation": no context, no request line, or a request
 //      that is not an object with a string `script` and a string `method`;
 //   2  the exception that loading the plugin threw;
@@ -20,7 +20,9 @@ public:
 //   4  "Plugin returned no result", when the call gave no value and threw nothing;
 //   5  "Sandbox failed: " and the reason the confinement could not be entered;
 //   6  "Plugin result is not JSON text", when what the plugin's JSON.stringify
-//      (which it may have replaced) gave back cannot be parsed as JSON.
+//      (which it may have replaced) gave back cannot be parsed as JSON;
+//   7  "The address-space limit (RLIMIT_AS) of N MiB is too small for the
+//      script engine, ...", checked before the engine starts, which it would abort.
 class RunnerError : public Failure {
 public:
     using Failure::Failure;

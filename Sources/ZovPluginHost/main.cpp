@@ -4,6 +4,7 @@
 // line, and reads exactly one final line: a result line (exit status 0) or an
 // error line (exit status 1). Standard error is never written.
 
+#include "AddressSpaceLimit.h"
 #include "ChannelProtocol.h"
 #include "Engine.h"
 #include "EngineSetup.h"
@@ -99,6 +100,7 @@ engine::String composedScript(const engine::String& source) {
 void run(HostChannel& channel) {
     errorState.clear();
 
+    checkAddressSpaceLimit();
     prepareEngine();
     std::unique_ptr<engine::Context> context = engine::Context::create();
     if (!context)
