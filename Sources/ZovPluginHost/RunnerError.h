@@ -28,4 +28,6 @@ public:
     using Failure::Failure;
 };
 
+inline constexpr const char* invalidInvocation = "Invalid plugin invocation";
+
 } // namespace zov

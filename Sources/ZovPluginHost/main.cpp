@@ -5,10 +5,10 @@
 // error line (exit status 1). Standard error is never written.
 
 #include "AddressSpaceLimit.h"
-#include "ChannelProtocol.h"
 #include "Engine.h"
 #include "EngineSetup.h"
 #include "HostChannel.h"
+#include "Request.h"
 #include "RunnerError.h"
 #include "Sandbox.h"
 #include "Scripts.h"
@@ -28,44 +28,8 @@ namespace {
 // The plugin state: replaced at every script exception, sent with the error line.
 StringMap errorState;
 
-constexpr const char* invalidInvocation = "Invalid plugin invocation";
-
-struct Request {
-    engine::String script;
-    engine::String method;
-    std::optional<engine::Value> input;
-};
-
 std::string toUtf8(const engine::String& text) {
     return utf16ToUtf8(text.view());
-}
-
-// The request line must be a JSON object whose `script` and `method` are strings.
-Request parseRequest(engine::Context& context, const engine::String& line) {
-    auto parsed = context.parseJson(line);
-    if (const auto* description = std::get_if<engine::String>(&parsed))
-        throw Failure(toUtf8(*description));
-    const engine::Value& request = std::get<engine::Value>(parsed);
-    // A request line holds an object or an array at its top level, like any
-    // JSON document the platform reads; the engine's parser would take a bare
-    // string, number or literal too.
-    if (!context.isObject(request))
-        throw Failure("JSON text did not start with an array or an object");
-    if (context.isArray(request))
-        throw RunnerError(invalidInvocation);
-
-    auto stringMember = [&](const char* name) {
-        std::optional<engine::Value> member = context.property(request, name);
-        if (!member || !context.isString(*member))
-            throw RunnerError(invalidInvocation);
-        return *context.toString(*member);
-    };
-    engine::String script = stringMember(channel::member::script);
-    engine::String method = stringMember(channel::member::method);
-    std::optional<engine::Value> input;
-    if (context.hasProperty(request, channel::member::input))
-        input = context.property(request, channel::member::input);
-    return {std::move(script), std::move(method), std::move(input)};
 }
 
 // The state a thrown value carries: its `state` member, when that converts to
