@@ -38,7 +38,11 @@ void onSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer dat
 
 Image loadImageFile(const std::string& path) {
     const auto bytes = readRegularFile(path, maxImageFileBytes);
-    if (!bytes || bytes->empty()) {
+    return bytes ? loadImageData(*bytes) : nullptr;
+}
+
+Image loadImageData(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > maxImageFileBytes) {
         return nullptr;
     }
     const GObjectPtr<GdkPixbufLoader> loader(gdk_pixbuf_loader_new());
@@ -47,10 +51,9 @@ Image loadImageFile(const std::string& path) {
 
     // A failed write closes the loader itself; closing it again is an error.
     bool open = true;
-    const auto* data = reinterpret_cast<const guchar*>(bytes->data());
-    for (std::size_t offset = 0; offset < bytes->size() && !decoding.refused;
-         offset += chunkBytes) {
-        const std::size_t count = std::min(chunkBytes, bytes->size() - offset);
+    const auto* data = reinterpret_cast<const guchar*>(bytes.data());
+    for (std::size_t offset = 0; offset < bytes.size() && !decoding.refused; offset += chunkBytes) {
+        const std::size_t count = std::min(chunkBytes, bytes.size() - offset);
         if (!gdk_pixbuf_loader_write(loader.get(), data + offset, count, nullptr)) {
             open = false;
             break;

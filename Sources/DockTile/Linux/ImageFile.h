@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zov::docktile {
 
@@ -20,5 +21,8 @@ inline constexpr int maxImageSide = 1024;
 // The image in a file, in any format the installed image loaders know, or none when the file is
 // not a regular file, is too large, can't be decoded, or can't be decoded safely.
 Image loadImageFile(const std::string& path);
+
+// The image that the bytes of an image file hold, as loadImageFile reads it.
+Image loadImageData(std::string_view bytes);
 
 } // namespace zov::docktile
