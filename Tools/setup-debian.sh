@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
     # toolchain
     g++ cmake ninja-build pkg-config clang-format
+    # the fuzz targets: clang, its sanitizer runtimes and libFuzzer, and the symbolizer for their
+    # reports
+    clang-14 libclang-rt-14-dev llvm-14
     # the runner: engine, confinement, UTF-8/UTF-16 conversion
     libjavascriptcoregtk-4.1-dev libseccomp-dev libicu-dev
     # the dock tile: D-Bus, images, property lists
