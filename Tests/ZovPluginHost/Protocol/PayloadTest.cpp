@@ -65,6 +65,11 @@ TEST(Payloads, AMalformedRequestOfHundredsOfMegabytes) {
 // runner reads the whole line (2 GiB of memory), then refuses it with the error
 // that a line too long in UTF-16 gets: the engine never sees it.
 TEST(Payloads, ALineOfMoreAsciiThanTheEngineHoldsIsRefused) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer would track every byte of the 2 GiB that this test writes, "
+                    "in several times that much memory; the runner, which it does not check, is "
+                    "tested by the other builds";
+#endif
     const HugeText line(size_t{1} << 31, 'a', '\n');
     ASSERT_TRUE(line.mapped());
     const RawRun run = runRaw(std::string_view(line.data(), line.text().size() + 1));
