@@ -23,6 +23,7 @@ export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan-suppressions.txt:print_su
 if [[ -x /usr/lib/llvm-14/bin/llvm-symbolizer ]]; then
     export ASAN_SYMBOLIZER_PATH=/usr/lib/llvm-14/bin/llvm-symbolizer
 fi
+start=$SECONDS
 status=0
 "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$work/artifacts/" "$@" "$work/corpus" "$seeds" >"$work/log" 2>&1 ||
@@ -32,8 +33,8 @@ stat() {
     sed -n "s/^stat::$1: *//p" "$work/log" | tail -n 1
 }
 summary="$(printf '%-20s %9s inputs in %4s s, %5s in the corpus, peak %4s MB' "$name" \
-    "$(stat number_of_executed_units)" "$seconds" "$(find "$work/corpus" "$seeds" -type f | wc -l)" \
-    "$(stat peak_rss_mb)")"
+    "$(stat number_of_executed_units)" $((SECONDS - start)) \
+    "$(find "$work/corpus" "$seeds" -type f | wc -l)" "$(stat peak_rss_mb)")"
 echo "$summary"
 
 found=("$work/artifacts/"*)
