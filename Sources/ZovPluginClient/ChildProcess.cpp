@@ -27,18 +27,6 @@ int waitStatusOf(const siginfo_t& info) {
 
 } // namespace
 
-ChildProcess::ChildProcess(pid_t pid)
-    // glibc's pidfd_open wrapper lacks C++ linkage in Debian 12's headers.
-    : pid_(pid), processFd_(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))) {
-    if (!processFd_) {
-        const int error = errno;
-        ::kill(pid, SIGKILL);
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        throw std::system_error(error, std::generic_category(), "pidfd_open");
-    }
-}
-
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         end();

@@ -24,9 +24,6 @@ public:
     ChildProcess() = default;
     // Takes over the child `pid` and its process descriptor `processFd`.
     ChildProcess(pid_t pid, UniqueFd processFd) : pid_(pid), processFd_(std::move(processFd)) {}
-    // Takes over the child `pid`. Throws std::system_error, after killing and reaping it, when
-    // its process descriptor cannot be opened.
-    explicit ChildProcess(pid_t pid);
     ChildProcess(ChildProcess&&) noexcept = default;
     ChildProcess& operator=(ChildProcess&& other) noexcept;
     ChildProcess(const ChildProcess&) = delete;

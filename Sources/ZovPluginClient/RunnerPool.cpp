@@ -48,7 +48,11 @@ RunnerProcess RunnerPool::take() {
         }
     }
     wakeRefill();
-    return RunnerProcess::start(options_.runner);
+    return startRunner();
+}
+
+RunnerProcess RunnerPool::startRunner() const {
+    return RunnerProcess::start(options_.runner, {options_.memoryLimit, options_.jit});
 }
 
 std::vector<pid_t> RunnerPool::waitingRunners() {
@@ -80,7 +84,7 @@ void RunnerPool::refill() {
             lock.unlock();
             std::optional<RunnerProcess> started;
             try {
-                started = RunnerProcess::start(options_.runner);
+                started = startRunner();
             } catch (const std::system_error&) {
                 paused = true;
             }

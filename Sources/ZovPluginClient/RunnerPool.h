@@ -23,6 +23,10 @@ public:
         RunnerCommand runner = {};
         // How many started runners wait for a call.
         size_t waiting = 1;
+        // The memory limit of each runner, and whether its engine compiles to machine code:
+        // settled when a runner starts, so the pool's and not the call's.
+        MemoryLimit memoryLimit = {};
+        bool jit = RunnerSettings{}.jit;
     };
 
     // Starts the first runners in the background at once.
@@ -47,6 +51,7 @@ public:
 private:
     // Keeps `waiting` runners started, replacing those that die while waiting.
     void refill();
+    RunnerProcess startRunner() const;
     void wakeRefill();
 
     const Options options_;
