@@ -19,7 +19,7 @@ struct MemoryLimit {
     // cgroup file system that the host may manage, such as one that systemd delegated to the
     // host's service (on cgroup v2 with the memory controller enabled for its children, or
     // enabled by the host when it may). Empty: the host's own memory cgroup.
-    std::string cgroupParent;
+    std::string cgroupParent = {};
     // False: never make a cgroup, only watch the runner from the host.
     bool useCgroup = true;
 };

@@ -22,6 +22,7 @@ namespace {
 
 using nlohmann::json;
 using Clock = std::chrono::steady_clock;
+constexpr size_t mebibyte = size_t{1} << 20;
 
 // Whether `text` is one complete JSON text (validated in full, UTF-8 included).
 bool isJson(std::string_view text) {
@@ -69,6 +70,8 @@ private:
 };
 
 std::string describeWaitStatus(int status) {
+    if (status == ChildProcess::unknownStatus)
+        return "an unknown status: the host ignores SIGCHLD or reaped it elsewhere";
     if (WIFEXITED(status))
         return "exit status " + std::to_string(WEXITSTATUS(status));
     if (WIFSIGNALED(status))
@@ -273,9 +276,18 @@ private:
 
     Outcome finish() {
         outcome_.unterminatedOutput = std::move(output_);
+        outcome_.memoryLimitExceeded = runner_.memoryLimitExceeded();
+        outcome_.memoryBound = runner_.memoryBound();
+        outcome_.memoryLimitBytes = runner_.memoryLimit();
         const int status = outcome_.waitStatus;
+        // A status that is lost cannot contradict the final line.
+        const bool statusKnown = status != ChildProcess::unknownStatus;
         std::string problem;
-        if (outcome_.timedOut)
+        if (outcome_.memoryLimitExceeded)
+            problem = "The plugin runner was stopped: memory limit of " +
+                      std::to_string((outcome_.memoryLimitBytes + mebibyte - 1) / mebibyte) +
+                      " MiB exceeded";
+        else if (outcome_.timedOut)
             problem = "The plugin runner took longer than " +
                       std::to_string(options_.timeLimit.count()) + " ms and was stopped";
         else if (!fault_.empty())
@@ -285,11 +297,11 @@ private:
         else if (!finalSeen_)
             problem =
                 "The plugin runner ended without a final line (" + describeWaitStatus(status) + ")";
-        else if (outcome_.kind == Outcome::Kind::Result &&
+        else if (outcome_.kind == Outcome::Kind::Result && statusKnown &&
                  !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
             problem =
                 "The plugin runner wrote a result but ended with " + describeWaitStatus(status);
-        else if (outcome_.kind == Outcome::Kind::Error &&
+        else if (outcome_.kind == Outcome::Kind::Error && statusKnown &&
                  !(WIFEXITED(status) && WEXITSTATUS(status) == 1))
             problem =
                 "The plugin runner wrote an error but ended with " + describeWaitStatus(status);
@@ -339,11 +351,12 @@ std::string requestLine(std::string_view script, std::string_view method,
 }
 
 Outcome call(RunnerProcess runner, std::string_view request, const CallOptions& options) {
+    runner.limitCpuTime(options.timeLimit);
     return Exchange(runner, options).run(request);
 }
 
 Outcome call(std::string_view request, const CallOptions& options, const RunnerCommand& runner) {
-    return call(RunnerProcess::start(runner), request, options);
+    return call(RunnerProcess::start(runner, {options.memoryLimit, options.jit}), request, options);
 }
 
 } // namespace zov::client

@@ -25,6 +25,10 @@ struct CallOptions {
     FetchHandler onFetch;
     // A runner still busy after this long is killed; zero means no limit.
     std::chrono::milliseconds timeLimit{0};
+    // For a runner that the call starts itself: its memory limit, and whether its engine
+    // compiles to machine code. A pool's runners have the pool's.
+    MemoryLimit memoryLimit = {};
+    bool jit = RunnerSettings{}.jit;
 };
 
 struct Outcome {
@@ -43,9 +47,15 @@ struct Outcome {
     // Bytes after the last line feed on standard output, and all of standard error.
     std::string unterminatedOutput;
     std::string errorOutput;
-    // The runner's wait status, and whether the time limit killed it.
-    int waitStatus = -1;
+    // The runner's wait status (ChildProcess::unknownStatus when the host ignores SIGCHLD or
+    // reaped the runner elsewhere), and whether the time limit killed it.
+    int waitStatus = ChildProcess::unknownStatus;
     bool timedOut = false;
+    // Whether the runner was killed for exceeding its memory limit; what held it to the limit,
+    // and the limit in bytes (zero: none).
+    bool memoryLimitExceeded = false;
+    MemoryBound memoryBound = MemoryBound::None;
+    size_t memoryLimitBytes = 0;
     // From the first byte of the request to the final line, and to the
     // runner's end.
     std::chrono::nanoseconds untilFinalLine{0};
