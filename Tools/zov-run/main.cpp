@@ -7,8 +7,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +37,11 @@ constexpr const char* usage =
     "  --replies FILE      answer fetches from FILE, a JSON object that maps each\n"
     "                      URL to the reply object the plugin gets\n"
     "  --time-limit SECS   stop the plugin after SECS seconds (default 30, 0: none)\n"
+    "  --memory-limit MIB  stop the plugin when it uses more than MIB mebibytes of\n"
+    "                      memory (default 1024, 0: none)\n"
+    "  --jit               let the engine compile the plugin to machine code: faster\n"
+    "                      for plugins that compute a lot, but the runner then has\n"
+    "                      memory that is writable and executable\n"
     "  --runner PATH       the ZovPluginHost to run (default: beside zov-run)\n"
     "  --verbose           show each fetch and its reply on standard error\n"
     "  --repeat N          make the call N times through runners started ahead of\n"
@@ -106,7 +113,8 @@ private:
 zov::client::Outcome callRepeatedly(const std::string& request,
                                     const zov::client::CallOptions& callOptions,
                                     const zov::client::RunnerCommand& runner, long count) {
-    zov::client::RunnerPool pool({.runner = runner});
+    zov::client::RunnerPool pool(
+        {.runner = runner, .memoryLimit = callOptions.memoryLimit, .jit = callOptions.jit});
     std::vector<double> milliseconds;
     zov::client::Outcome outcome;
     for (long i = 0; i < count; ++i) {
@@ -126,9 +134,11 @@ zov::client::Outcome callRepeatedly(const std::string& request,
 } // namespace
 
 int main(int argc, char* argv[]) {
-    enum { Replies = 1, TimeLimit, Runner, Verbose, Repeat, Help };
+    enum { Replies = 1, TimeLimit, MemoryLimit, Jit, Runner, Verbose, Repeat, Help };
     const option options[] = {{"replies", required_argument, nullptr, Replies},
                               {"time-limit", required_argument, nullptr, TimeLimit},
+                              {"memory-limit", required_argument, nullptr, MemoryLimit},
+                              {"jit", no_argument, nullptr, Jit},
                               {"runner", required_argument, nullptr, Runner},
                               {"verbose", no_argument, nullptr, Verbose},
                               {"repeat", required_argument, nullptr, Repeat},
@@ -154,6 +164,19 @@ int main(int argc, char* argv[]) {
                 std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
             break;
         }
+        case MemoryLimit: {
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long long mebibytes = std::strtoull(optarg, &end, 10);
+            if (!std::isdigit(static_cast<unsigned char>(*optarg)) || *end != '\0' ||
+                errno == ERANGE || mebibytes > (SIZE_MAX >> 20))
+                die(std::string("--memory-limit takes a whole number of MiB, not ") + optarg);
+            callOptions.memoryLimit.bytes = static_cast<size_t>(mebibytes) << 20;
+            break;
+        }
+        case Jit:
+            callOptions.jit = true;
+            break;
         case Runner:
             runner.path = optarg;
             break;
