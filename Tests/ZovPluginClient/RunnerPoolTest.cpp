@@ -1,13 +1,13 @@
 // Runners started ahead of time serve calls exactly as cold ones do.
 
 #include "RunnerPool.h"
+#include "RunnerChecks.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -17,30 +17,6 @@ namespace zov::client {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Waits (at most a minute) until `done` holds.
-template <typename Condition> bool eventually(Condition done) {
-    for (auto deadline = std::chrono::steady_clock::now() + 60s;
-         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(5ms)) {
-        if (done())
-            return true;
-    }
-    return done();
-}
-
-// Whether the process is blocked reading its standard input: the runner
-// waiting for its request, with its engine started.
-bool waitsForItsRequest(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/syscall");
-    long number = -1;
-    std::string fd;
-    file >> number >> fd;
-    return number == 0 && fd == "0x0";
-}
-
-bool isGone(pid_t pid) {
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
-}
 
 CallOptions withFetches(FetchHandler onFetch = {}) {
     CallOptions callOptions;
