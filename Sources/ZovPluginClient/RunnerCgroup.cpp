@@ -7,8 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <linux/magic.h>
-#include <mutex>
-#include <set>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -147,25 +145,17 @@ bool enableMemoryForChildren(const std::string& parent) {
     return hasWord(readFile(control), "memory") || writeFile(control, "+memory");
 }
 
-// Removes, once per parent and process, the cgroups that ended hosts left under `parent`: a host
-// killed before it could remove its runners' cgroups. Only empty ones can be removed at all.
+// Removes the cgroups that ended hosts left under `parent`: a host killed before it could remove
+// its runners' cgroups. Only empty ones can be removed at all, and only those of hosts that have
+// ended are tried, so that a live host's cgroup is never taken away before its runner joins it.
 void removeStaleCgroups(const std::string& parent) {
-    static std::mutex mutex;
-    static std::set<std::string> cleaned;
-    {
-        std::lock_guard lock(mutex);
-        if (!cleaned.insert(parent).second)
-            return;
-    }
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(parent, error)) {
         const std::string name = entry.path().filename();
         if (!name.starts_with(namePrefix))
             continue;
         const std::vector<std::string> parts = words(name.substr(namePrefix.size()), '-');
-        if (parts.size() != 3)
-            continue;
-        if (startTime(parts[0]) != parts[1])
+        if (parts.size() == 3 && startTime(parts[0]) != parts[1])
             ::rmdir(entry.path().c_str());
     }
 }

@@ -18,7 +18,8 @@ public:
     // A new cgroup under `parent` (empty: the host's own memory cgroup) for a runner that may use
     // `bytes` of memory. None when no cgroup can be made there: no memory controller, no right to
     // make or set one, or on cgroup v2 a parent that cannot enable the controller for its
-    // children. The cgroups that hosts that have ended left under `parent` are removed first.
+    // children. The cgroups that hosts that have ended left under `parent` are removed first
+    // (a look at the names in `parent`, and the start time of the hosts they name).
     static std::optional<RunnerCgroup> make(const std::string& parent, size_t bytes);
 
     RunnerCgroup(RunnerCgroup&& other) noexcept;
