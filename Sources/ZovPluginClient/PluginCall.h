@@ -25,6 +25,14 @@ struct CallOptions {
     FetchHandler onFetch;
     // A runner still busy after this long is killed; zero means no limit.
     std::chrono::milliseconds timeLimit{0};
+    // The longest line the runner may write, a fetch line or the final line, and the most it may
+    // write on standard error. A runner that writes more is killed and the call fails, before
+    // the host holds more than this.
+    size_t maxLineBytes = size_t{512} << 20;
+    size_t maxErrorOutputBytes = size_t{1} << 20;
+    // Keeps the lines the runner wrote in Outcome::transcript, up to this many bytes in all;
+    // none are kept by default.
+    size_t transcriptBytes = 0;
     // For a runner that the call starts itself: its memory limit, and whether its engine
     // compiles to machine code. A pool's runners have the pool's.
     MemoryLimit memoryLimit = {};
@@ -42,15 +50,19 @@ struct Outcome {
     std::string message; // Error: the error's message; Failure: what went wrong
     std::map<std::string, std::string> state; // Error: the plugin state
 
-    // Everything the runner wrote, line by line without line feeds.
-    std::vector<std::string> lines;
+    // The lines the runner wrote, without their line feeds, as far as
+    // CallOptions::transcriptBytes allows; whether some were left out.
+    std::vector<std::string> transcript;
+    bool transcriptCut = false;
     // Bytes after the last line feed on standard output, and all of standard error.
     std::string unterminatedOutput;
     std::string errorOutput;
     // The runner's wait status (ChildProcess::unknownStatus when the host ignores SIGCHLD or
-    // reaped the runner elsewhere), and whether the time limit killed it.
+    // reaped the runner elsewhere); whether the time limit killed it, and whether it wrote more
+    // than CallOptions allows.
     int waitStatus = ChildProcess::unknownStatus;
     bool timedOut = false;
+    bool outputLimitExceeded = false;
     // Whether the runner was killed for exceeding its memory limit; what held it to the limit,
     // and the limit in bytes (zero: none).
     bool memoryLimitExceeded = false;

@@ -36,6 +36,7 @@ public:
     static CallOptions options() {
         CallOptions callOptions;
         callOptions.timeLimit = 20s;
+        callOptions.transcriptBytes = 1 << 20;
         return callOptions;
     }
 
@@ -97,7 +98,7 @@ TEST(PluginCall, CollectsResultLinesAndStandardError) {
     ASSERT_EQ(outcome.kind, Outcome::Kind::Result) << outcome.message;
     EXPECT_EQ(outcome.json, "[1]");
     EXPECT_EQ(outcome.errorOutput, "oops\n");
-    EXPECT_EQ(outcome.lines, std::vector<std::string>{R"({"json":"[1]","type":"result"})"});
+    EXPECT_EQ(outcome.transcript, std::vector<std::string>{R"({"json":"[1]","type":"result"})"});
 }
 
 TEST(PluginCall, ReadsTheErrorLinesMessageAndState) {
@@ -172,9 +173,119 @@ TEST(RequestLine, NeverHoldsALineBreak) {
     EXPECT_EQ(line.find('\r'), std::string::npos);
 }
 
-TEST(RequestLine, RefusesInputThatIsNotJson) {
-    EXPECT_THROW(requestLine("", "m", "[1"), std::invalid_argument);
-    EXPECT_THROW(requestLine("", "m", ""), std::invalid_argument);
+struct InputCase {
+    const char* name;
+    std::string input;
+    bool valid;
+};
+
+class RequestInput : public testing::TestWithParam<InputCase> {};
+
+TEST_P(RequestInput, IsTakenExactlyWhenItIsJsonText) {
+    const InputCase& test = GetParam();
+    if (test.valid)
+        EXPECT_NO_THROW(requestLine("", "m", test.input));
+    else
+        EXPECT_THROW(requestLine("", "m", test.input), std::invalid_argument);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RequestLine, RequestInput,
+    testing::Values(
+        // Whatever JSON's grammar allows, beyond what a double or a 64-bit integer holds.
+        InputCase{"IntegerBeyond64Bits", "18446744073709551616", true},
+        InputCase{"ThirtyDigitInteger", "123456789012345678901234567890", true},
+        InputCase{"ExponentBeyondADouble", "1e400", true},
+        InputCase{"NegativeExponentBeyondADouble", "[-1E-400, 2e+400]", true},
+        InputCase{"UnpairedSurrogateEscape", R"({"s": "\ud800"})", true},
+        InputCase{"DeepNesting", std::string(100'000, '[') + std::string(100'000, ']'), true},
+        InputCase{"WhiteSpaceAround", " \t\r\n{} \n", true}, InputCase{"Scalar", "\"text\"", true},
+        // And nothing else.
+        InputCase{"Empty", "", false}, InputCase{"Unclosed", "[1", false},
+        InputCase{"TwoTexts", "1 2", false}, InputCase{"LeadingZero", "01", false},
+        InputCase{"BareMinus", "-", false}, InputCase{"FractionWithoutDigits", "1.", false},
+        InputCase{"ExponentWithoutDigits", "1e+", false}, InputCase{"BadEscape", R"("\x")", false},
+        InputCase{"ShortUnicodeEscape", R"("\u12")", false},
+        InputCase{"RawControlCharacter", "\"a\tb\"", false},
+        InputCase{"IllFormedUtf8", "\"\xFF\"", false}, InputCase{"TrailingComma", "[1,]", false},
+        InputCase{"MemberWithoutValue", R"({"a":})", false},
+        InputCase{"MismatchedClose", "[1}", false},
+        InputCase{"DeepAndUnclosed", std::string(100'000, '['), false},
+        InputCase{"SingleQuotes", "'a'", false}),
+    CaseName());
+
+// What a runner that floods the host does to it: each is stopped, and the call fails, before the
+// host holds more than the caller allows or waits longer than the time limit.
+struct FloodCase {
+    const char* name;
+    std::string runner;
+    std::string message;
+    bool timedOut;
+};
+
+class Floods : public testing::TestWithParam<FloodCase> {};
+
+TEST_P(Floods, AreStoppedWithinTheCallersBounds) {
+    const FakeRunner runner(GetParam().runner);
+    CallOptions callOptions = FakeRunner::options();
+    callOptions.timeLimit = 500ms;
+    callOptions.maxLineBytes = 1 << 20;
+    callOptions.maxErrorOutputBytes = 64 << 10;
+    callOptions.onFetch = [](const std::string&) { return std::optional<std::string>("{}"); };
+    const Outcome outcome = runner.call("{}", callOptions);
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Failure);
+    EXPECT_TRUE(outcome.message.starts_with(GetParam().message)) << outcome.message;
+    EXPECT_EQ(outcome.timedOut, GetParam().timedOut);
+    EXPECT_EQ(outcome.outputLimitExceeded, !GetParam().timedOut);
+    EXPECT_LE(outcome.unterminatedOutput.size(), callOptions.maxLineBytes + 1);
+    EXPECT_LE(outcome.errorOutput.size(), callOptions.maxErrorOutputBytes + 4096);
+    EXPECT_TRUE(WIFSIGNALED(outcome.waitStatus) && WTERMSIG(outcome.waitStatus) == SIGKILL);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PluginCall, Floods,
+    testing::Values(
+        // Well-formed lines without end: only the time limit stops them.
+        FloodCase{"FetchLinesWithoutEnd", R"(exec yes '{"request":"r","type":"fetch"}')",
+                  "The plugin runner took longer than 500 ms", true},
+        FloodCase{"OneEndlessLine", "exec tr '\\0' x < /dev/zero",
+                  "The runner wrote a line longer than 1048576 bytes", false},
+        FloodCase{"StandardErrorWithoutEnd", "exec yes oops >&2",
+                  "The runner wrote more than 65536 bytes on standard error", false}),
+    CaseName());
+
+TEST(PluginCall, SplitsManyLinesOfOneReadWhereTheyLie) {
+    // Fifty thousand fetch lines in one burst, then the result: each line is handled once, without
+    // copying what follows it.
+    const FakeRunner runner(
+        R"(i=0; while [ $i -lt 50000 ]; do echo '{"request":"r","type":"fetch"}'; i=$((i+1)); done > /tmp/zov-burst.$$
+cat /tmp/zov-burst.$$; rm /tmp/zov-burst.$$; echo '{"json":"1","type":"result"}')");
+    CallOptions callOptions = FakeRunner::options();
+    callOptions.timeLimit = 120s;
+    int fetches = 0;
+    callOptions.onFetch = [&](const std::string&) {
+        ++fetches;
+        return std::optional<std::string>("{}");
+    };
+    const Outcome outcome = runner.call("{}", callOptions);
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Result) << outcome.message;
+    EXPECT_EQ(fetches, 50000);
+}
+
+TEST(PluginCall, KeepsTheTranscriptOnlyAsFarAsAsked) {
+    const FakeRunner runner(R"(echo '{"request":"first","type":"fetch"}'; read a; read b
+echo '{"request":"second","type":"fetch"}'; read c
+echo '{"json":"1","type":"result"}')");
+    CallOptions callOptions = FakeRunner::options();
+    callOptions.onFetch = [](const std::string&) { return std::optional<std::string>("{}"); };
+    for (const auto& [budget, lines] :
+         std::vector<std::pair<size_t, size_t>>{{0, 0}, {40, 1}, {1 << 20, 3}}) {
+        callOptions.transcriptBytes = budget;
+        const Outcome outcome = runner.call("{}", callOptions);
+        EXPECT_EQ(outcome.kind, Outcome::Kind::Result) << outcome.message;
+        EXPECT_EQ(outcome.transcript.size(), lines) << budget;
+        EXPECT_EQ(outcome.transcriptCut, lines < 3) << budget;
+    }
 }
 
 } // namespace

@@ -22,6 +22,7 @@ CallOptions withFetches(FetchHandler onFetch = {}) {
     CallOptions callOptions;
     callOptions.onFetch = std::move(onFetch);
     callOptions.timeLimit = 60s;
+    callOptions.transcriptBytes = 1 << 20;
     return callOptions;
 }
 
@@ -43,7 +44,7 @@ TEST(RunnerPool, ACallMatchesAColdCallLineForLine) {
         const auto answer = [&](const std::string&) { return std::optional<std::string>(reply); };
         const Outcome cold = client::call(request, withFetches(answer));
         const Outcome warm = pool.call(request, withFetches(answer));
-        EXPECT_EQ(warm.lines, cold.lines) << reply;
+        EXPECT_EQ(warm.transcript, cold.transcript) << reply;
         EXPECT_EQ(warm.waitStatus, cold.waitStatus) << reply;
         EXPECT_EQ(warm.kind, cold.kind) << reply;
         EXPECT_NE(warm.kind, Outcome::Kind::Failure) << warm.message;

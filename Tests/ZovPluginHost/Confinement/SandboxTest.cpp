@@ -90,7 +90,7 @@ TEST_P(FailedSandbox, EndsInOneErrorLineBeforeTheRequest) {
     expectWellFormed(outcome);
     ASSERT_EQ(outcome.kind, Outcome::Kind::Error) << outcome.json;
     EXPECT_EQ(outcome.message, test.message);
-    EXPECT_EQ(outcome.lines.size(), 1u);
+    EXPECT_EQ(outcome.transcript.size(), 1u);
     EXPECT_TRUE(outcome.state.empty());
     EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 1);
 }

@@ -22,7 +22,7 @@ TEST_P(MalformedRequests, GetOneErrorLineWithAnEmptyState) {
     const RequestCase& test = GetParam();
     const Outcome outcome = runRequest(test.line);
     ASSERT_EQ(outcome.kind, Outcome::Kind::Error);
-    EXPECT_EQ(outcome.lines.size(), 1u);
+    EXPECT_EQ(outcome.transcript.size(), 1u);
     EXPECT_TRUE(outcome.state.empty());
     EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 1);
     EXPECT_EQ(outcome.message, test.message);

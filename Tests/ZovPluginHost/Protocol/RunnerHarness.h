@@ -45,6 +45,8 @@ inline client::CallOptions options(client::FetchHandler onFetch = {}) {
     callOptions.onFetch = std::move(onFetch);
     // Generous: only a hung runner ever reaches it.
     callOptions.timeLimit = std::chrono::seconds(120);
+    // Every line, to judge the conversation by.
+    callOptions.transcriptBytes = size_t{1} << 30;
     return callOptions;
 }
 

@@ -1,0 +1,16 @@
+#pragma once
+
+// The conversation with one runner: the request line in, each fetch line answered, the final
+// line and the runner's end out, within the caller's bounds of time and output.
+
+#include "PluginCall.h"
+#include "RunnerProcess.h"
+
+#include <string_view>
+
+namespace zov::client {
+
+// Runs the call on `runner` and reaps it.
+Outcome exchange(RunnerProcess& runner, std::string_view request, const CallOptions& options);
+
+} // namespace zov::client
