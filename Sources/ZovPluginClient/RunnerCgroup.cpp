@@ -150,13 +150,14 @@ bool enableMemoryForChildren(const std::string& parent) {
 // ended are tried, so that a live host's cgroup is never taken away before its runner joins it.
 void removeStaleCgroups(const std::string& parent) {
     std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(parent, error)) {
-        const std::string name = entry.path().filename();
+    for (fs::directory_iterator entry(parent, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename();
         if (!name.starts_with(namePrefix))
             continue;
         const std::vector<std::string> parts = words(name.substr(namePrefix.size()), '-');
         if (parts.size() == 3 && startTime(parts[0]) != parts[1])
-            ::rmdir(entry.path().c_str());
+            ::rmdir(entry->path().c_str());
     }
 }
 
