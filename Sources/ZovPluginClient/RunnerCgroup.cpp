@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <linux/magic.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -87,13 +88,15 @@ std::optional<std::string> directoryOf(const Mount& mount, const std::string& cg
     return std::nullopt;
 }
 
-// The host's own memory cgroup: its cgroup in the unified hierarchy when the memory controller is
-// there, else its cgroup in v1's memory hierarchy; none when neither is mounted.
-std::optional<std::string> ownMemoryCgroup() {
+} // namespace
+
+std::optional<std::string>
+memoryCgroupDirectory(const std::string& mountinfo, const std::string& cgroups,
+                      const std::function<bool(const std::string&)>& hasMemoryController) {
     std::optional<Mount> unified, memory;
-    // Lines of /proc/self/mountinfo: "ID PARENT DEVICE ROOT POINT OPTIONS... - TYPE SOURCE
-    // SUPER-OPTIONS"; cgroup mounts have no blanks to escape.
-    std::istringstream mounts(readFile("/proc/self/mountinfo"));
+    // Lines of mountinfo: "ID PARENT DEVICE ROOT POINT OPTIONS... - TYPE SOURCE SUPER-OPTIONS";
+    // cgroup mounts have no blanks to escape.
+    std::istringstream mounts(mountinfo);
     for (std::string line; std::getline(mounts, line);) {
         const size_t dash = line.find(" - ");
         if (dash == std::string::npos)
@@ -111,10 +114,10 @@ std::optional<std::string> ownMemoryCgroup() {
                     memory = mount;
         }
     }
-    // Lines of /proc/self/cgroup: "ID:CONTROLLERS:PATH", with no controllers for v2.
+    // Lines of /proc/PID/cgroup: "ID:CONTROLLERS:PATH", with no controllers for v2.
     std::optional<std::string> unifiedPath, memoryPath;
-    std::istringstream cgroups(readFile("/proc/self/cgroup"));
-    for (std::string line; std::getline(cgroups, line);) {
+    std::istringstream paths(cgroups);
+    for (std::string line; std::getline(paths, line);) {
         const size_t first = line.find(':');
         const size_t second = line.find(':', first + 1);
         if (first == std::string::npos || second == std::string::npos)
@@ -129,13 +132,15 @@ std::optional<std::string> ownMemoryCgroup() {
     }
     if (unified && unifiedPath) {
         const std::optional<std::string> directory = directoryOf(*unified, *unifiedPath);
-        if (directory && hasWord(readFile(*directory + "/cgroup.controllers"), "memory"))
+        if (directory && hasMemoryController(*directory))
             return directory;
     }
     if (memory && memoryPath)
         return directoryOf(*memory, *memoryPath);
     return std::nullopt;
 }
+
+namespace {
 
 // On cgroup v2 a cgroup's children get the memory controller only when it is enabled in the
 // parent's cgroup.subtree_control; a parent that holds processes itself (the host's own cgroup,
@@ -171,7 +176,11 @@ std::string newName() {
 } // namespace
 
 std::optional<RunnerCgroup> RunnerCgroup::make(const std::string& parent, size_t bytes) {
-    static const std::optional<std::string> own = ownMemoryCgroup();
+    static const std::optional<std::string> own = memoryCgroupDirectory(
+        readFile("/proc/self/mountinfo"), readFile("/proc/self/cgroup"),
+        [](const std::string& directory) {
+            return hasWord(readFile(directory + "/cgroup.controllers"), "memory");
+        });
     const std::optional<std::string> directory = parent.empty() ? own : parent;
     if (!directory)
         return std::nullopt;

@@ -5,10 +5,19 @@
 #include "UniqueFd.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
 namespace zov::client {
+
+// The directory of a process's own memory cgroup, from its mountinfo and cgroup files in /proc:
+// its cgroup in the unified hierarchy (v2) where `hasMemoryController` says that the memory
+// controller is there, else its cgroup in v1's memory hierarchy; none when neither is mounted
+// where the process can see it.
+std::optional<std::string>
+memoryCgroupDirectory(const std::string& mountinfo, const std::string& cgroups,
+                      const std::function<bool(const std::string& directory)>& hasMemoryController);
 
 // A cgroup that holds one runner: its members may use at most a given amount of memory, swap
 // none of it, and are killed by the kernel when they need more. cgroup v2 where the unified
