@@ -20,6 +20,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr size_t mebibyte = size_t{1} << 20;
+static_assert(Outcome::unknownWaitStatus == ChildProcess::unknownStatus);
 
 // A write to a runner that has gone must fail with EPIPE, not end the host:
 // SIGPIPE is blocked on this thread for the call, and one that our writes
@@ -52,7 +53,7 @@ private:
 };
 
 std::string describeWaitStatus(int status) {
-    if (status == ChildProcess::unknownStatus)
+    if (status == Outcome::unknownWaitStatus)
         return "an unknown status: the host ignores SIGCHLD or reaped it elsewhere";
     if (WIFEXITED(status))
         return "exit status " + std::to_string(WEXITSTATUS(status));
@@ -318,7 +319,7 @@ private:
         outcome_.memoryLimitBytes = runner_.memoryLimit();
         const int status = outcome_.waitStatus;
         // A status that is lost cannot contradict the final line.
-        const bool statusKnown = status != ChildProcess::unknownStatus;
+        const bool statusKnown = status != Outcome::unknownWaitStatus;
         std::string problem;
         if (outcome_.memoryLimitExceeded)
             problem = "The plugin runner was stopped: memory limit of " +

@@ -57,10 +57,11 @@ struct Outcome {
     // Bytes after the last line feed on standard output, and all of standard error.
     std::string unterminatedOutput;
     std::string errorOutput;
-    // The runner's wait status (ChildProcess::unknownStatus when the host ignores SIGCHLD or
-    // reaped the runner elsewhere); whether the time limit killed it, and whether it wrote more
-    // than CallOptions allows.
-    int waitStatus = ChildProcess::unknownStatus;
+    // The runner's wait status (unknownWaitStatus when the host ignores SIGCHLD or reaped the
+    // runner elsewhere, and the kernel reaped it); whether the time limit killed it, and whether
+    // it wrote more than CallOptions allows.
+    static constexpr int unknownWaitStatus = -1;
+    int waitStatus = unknownWaitStatus;
     bool timedOut = false;
     bool outputLimitExceeded = false;
     // Whether the runner was killed for exceeding its memory limit; what held it to the limit,

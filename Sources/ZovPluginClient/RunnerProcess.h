@@ -62,8 +62,8 @@ public:
 
     // Whether the process has ended, without waiting for it.
     bool hasExited();
-    // Waits for the process to end; its wait status, or ChildProcess::unknownStatus when the
-    // host ignores SIGCHLD (or reaped it elsewhere) and the kernel reaped it.
+    // Waits for the process to end; its wait status, or -1 when the host ignores SIGCHLD (or
+    // reaped it elsewhere) and the kernel reaped it.
     int wait();
     // Ends the process at once and reaps it; its wait status, as wait() gives it.
     int kill();

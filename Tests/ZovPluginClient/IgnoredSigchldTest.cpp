@@ -83,7 +83,7 @@ TEST_P(IgnoredSigchldCalls, ComeBackWithAnUnknownStatus) {
     EXPECT_EQ(outcome.kind, row.kind) << outcome.message;
     EXPECT_TRUE(outcome.message.starts_with(row.message)) << outcome.message;
     EXPECT_EQ(outcome.timedOut, row.timedOut);
-    EXPECT_EQ(outcome.waitStatus, ChildProcess::unknownStatus);
+    EXPECT_EQ(outcome.waitStatus, Outcome::unknownWaitStatus);
     // Waiting, not spinning: the stand-ins sleep for a second before they end.
     EXPECT_LT(cpu, 500ms);
 }
