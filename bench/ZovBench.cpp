@@ -52,9 +52,9 @@ struct Settings {
     int fetches = 10'000;
     size_t payloadBytes = size_t{64} << 20;
     int payloadRuns = 5;
-    int computeSteps = 5'000'000; // loop turns of the plugin that computes
-    int starts = 50;              // processes started per measurement of the start alone
-    std::string filter = ".";     // which measurements run, by name
+    int computeSteps = 30'000'000; // loop turns of the plugin that computes: seconds of work
+    int starts = 50;               // processes started per measurement of the start alone
+    std::string filter = ".";      // which measurements run, by name
 };
 
 // Where zov-bench and the floors are.
@@ -320,8 +320,8 @@ void payloadCall(benchmark::State& state, const std::string& request,
 void computeCall(benchmark::State& state, int steps, bool jit) {
     client::RunnerPool pool({.jit = jit});
     const std::string request = client::requestLine(
-        "return {m(n) { let h = 0; for (let i = 0; i < n; ++i) h = (h * 31 + i) % 1000003;"
-        " const rows = []; for (let i = 0; i < n / 50; ++i) rows.push({key: 'k' + i, value: i});"
+        "return {m(n) { let h = 0; for (let i = 0; i < n; ++i) h = (h + i * i) % 1000003;"
+        " const rows = []; for (let i = 0; i < n / 100; ++i) rows.push({key: 'k' + i, value: i});"
         " return [h, JSON.stringify(rows).length]; }};",
         "m", std::to_string(steps));
     const client::CallOptions options = callOptions();
