@@ -5,12 +5,11 @@
 namespace zov::client {
 
 Outcome call(RunnerProcess runner, std::string_view request, const CallOptions& options) {
-    return exchange(runner, request, options);
+    return exchange(std::move(runner), request, options);
 }
 
 Outcome call(std::string_view request, const CallOptions& options, const RunnerCommand& runner) {
-    RunnerProcess process = RunnerProcess::start(runner);
-    return exchange(process, request, options);
+    return exchange(RunnerProcess::start(runner), request, options);
 }
 
 } // namespace zov::client

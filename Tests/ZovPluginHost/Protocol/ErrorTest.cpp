@@ -14,7 +14,7 @@ using State = std::map<std::string, std::string>;
 void expectErrorLine(const Outcome& outcome) {
     ASSERT_EQ(outcome.kind, Outcome::Kind::Error) << outcome.message;
     EXPECT_EQ(outcome.transcript.size(), 1u);
-    EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 1);
+    EXPECT_TRUE(WIFEXITED(outcome.waitStatus()) && WEXITSTATUS(outcome.waitStatus()) == 1);
 }
 
 struct ErrorCase {

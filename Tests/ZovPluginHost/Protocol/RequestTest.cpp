@@ -24,7 +24,7 @@ TEST_P(MalformedRequests, GetOneErrorLineWithAnEmptyState) {
     ASSERT_EQ(outcome.kind, Outcome::Kind::Error);
     EXPECT_EQ(outcome.transcript.size(), 1u);
     EXPECT_TRUE(outcome.state.empty());
-    EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 1);
+    EXPECT_TRUE(WIFEXITED(outcome.waitStatus()) && WEXITSTATUS(outcome.waitStatus()) == 1);
     EXPECT_EQ(outcome.message, test.message);
 }
 
