@@ -44,13 +44,35 @@ bool mayNeedEscape(uint64_t word) {
            words::hasByte(word, '\\') | words::hasByte(word, '/');
 }
 
-// The first byte in [p, end) that needs an escape, or `end`.
-const char* nextEscape(const char* p, const char* end) {
-    for (; end - p >= 8 && !mayNeedEscape(words::load(p)); p += 8) {
+// Sixteen bytes at once, in the processor's vector registers (SSE2 on every x86-64), through the
+// compiler's vector types.
+using Block = uint8_t __attribute__((vector_size(16)));
+
+template <bool solidus> bool hasSpecialByte(const char* p) {
+    Block bytes;
+    std::memcpy(&bytes, p, sizeof bytes);
+    auto found = (bytes < 0x20) | (bytes == '"') | (bytes == '\\');
+    if constexpr (solidus)
+        found |= bytes == '/';
+    uint64_t lanes[2];
+    std::memcpy(lanes, &found, sizeof lanes);
+    return (lanes[0] | lanes[1]) != 0;
+}
+
+template <bool solidus> const char* findSpecialByte(const char* p, const char* end) {
+    for (; end - p >= 16 && !hasSpecialByte<solidus>(p); p += 16) {
     }
-    for (; p < end && escapeOf(*p) == 0; ++p) {
+    for (; p < end; ++p) {
+        const auto byte = static_cast<uint8_t>(*p);
+        if (byte < 0x20 || byte == '"' || byte == '\\' || (solidus && byte == '/'))
+            break;
     }
     return p;
+}
+
+// The first byte in [p, end) that needs an escape, or `end`.
+const char* nextEscape(const char* p, const char* end) {
+    return findSpecialByte<true>(p, end);
 }
 
 // One past the last byte in [begin, p) that needs an escape, or `begin`.
@@ -81,6 +103,10 @@ char* writeEscape(char* out, char byte) {
 }
 
 } // namespace
+
+const char* findUnescapedEnd(const char* p, const char* end) {
+    return findSpecialByte<false>(p, end);
+}
 
 void appendJsonString(std::string& out, std::string_view text) {
     out.reserve(out.size() + text.size() + 2);

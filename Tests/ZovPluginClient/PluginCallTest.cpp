@@ -191,7 +191,7 @@ TEST(RequestLine, HoldsTheThreeMembersWithTheInputAsItStands) {
     EXPECT_EQ(requestLine("return {};", "m", R"({"a": [1, 2.50]})"),
               R"({"input":{"a": [1, 2.50]},"method":"m","script":"return {};"})");
     EXPECT_EQ(requestLine("s\n\"x\"", "m/\xC3\xA9"),
-              "{\"method\":\"m/\xC3\xA9\",\"script\":\"s\\n\\\"x\\\"\"}");
+              "{\"method\":\"m\\/\xC3\xA9\",\"script\":\"s\\n\\\"x\\\"\"}");
 }
 
 TEST(RequestLine, NeverHoldsALineBreak) {
