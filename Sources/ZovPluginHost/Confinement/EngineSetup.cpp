@@ -1,20 +1,23 @@
-// What the engine must know before its first context exists: its options, and
-// the machine's local time zone, which it can no longer look up once the
-// process is confined.
+// What the engine must know before its first context exists: its options, the
+// time-zone files it reads its zone rules from and the machine's local time
+// zone, none of which it can look up once the process is confined.
 
 #include "EngineSetup.h"
 
 #include <jsc/jsc.h>
 #include <unicode/ucal.h>
+#include <unicode/ures.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <unistd.h>
 
 namespace zov {
@@ -33,6 +36,56 @@ void setEngineOptions() {
     jsc_options_set_boolean("useParallelMarkingConstraintSolver", FALSE);
     jsc_options_set_boolean("usePollingTraps", TRUE);
     jsc_options_set_boolean("useWasm", FALSE);
+}
+
+// The four resource files from which ICU takes its zone rules (zoneinfo64), the
+// zones' canonical names (timezoneTypes), their metazones, on which the zone
+// names depend (metaZones), and the zones' Windows names (windowsZones).
+constexpr std::array<const char*, 4> zoneFiles = {"zoneinfo64", "timezoneTypes", "metaZones",
+                                                  "windowsZones"};
+constexpr const char* zoneFilesVariable = "ICU_TIMEZONE_FILES_DIR";
+
+// The folder of zone files installed with the runtime, when it holds all four:
+// ZOV_RUNNER_DATA_DIR is the data folder's path relative to the runner's own.
+std::optional<std::filesystem::path> installedZoneFiles() {
+    std::error_code error;
+    const std::filesystem::path runner = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return std::nullopt;
+    const std::filesystem::path folder =
+        (runner.parent_path() / ZOV_RUNNER_DATA_DIR / "icu-tz").lexically_normal();
+    for (const char* name : zoneFiles) {
+        if (::access((folder / (std::string(name) + ".res")).c_str(), R_OK) != 0)
+            return std::nullopt;
+    }
+    return folder;
+}
+
+// ICU's built-in zone rules are those of the tz release that was current when
+// ICU 72 was made, years behind the world's; the runtime carries the zone files
+// of a recent release, which ICU reads instead when ICU_TIMEZONE_FILES_DIR
+// names their folder before it first touches a time zone. A host that names a
+// folder of its own keeps it. Without the installed files ICU keeps its own
+// data: a folder that holds only some of them would mix two releases.
+void pointAtZoneFiles() {
+    if (const char* named = std::getenv(zoneFilesVariable); named && *named)
+        return;
+    if (const std::optional<std::filesystem::path> folder = installedZoneFiles())
+        setenv(zoneFilesVariable, folder->c_str(), 1);
+}
+
+// ICU opens each zone file only when it first needs it, which a confined process
+// cannot do: ICU would then quietly fall back to its built-in data, and a plugin
+// would see old rules, or names and metazones of one release beside the rules
+// of another. Each file is opened now; ICU keeps it mapped in its cache of
+// resource bundles for the life of the process, so nothing of it needs the
+// disk later. A file that does not exist is left to the built-in data, as
+// ICU would leave it.
+void loadZoneFiles() {
+    for (const char* name : zoneFiles) {
+        UErrorCode status = U_ZERO_ERROR;
+        ures_close(ures_openDirect(nullptr, name, &status));
+    }
 }
 
 // The zone that ICU takes for the machine's, as ICU names it, or none.
@@ -120,7 +173,9 @@ void pinLocalTimeZone() {
 
 void prepareEngine() {
     setEngineOptions();
+    pointAtZoneFiles();
     pinLocalTimeZone();
+    loadZoneFiles();
 }
 
 } // namespace zov
