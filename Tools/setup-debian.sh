@@ -14,6 +14,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev hyperfine strace
     # dock tile tests: writing images too large to hold in memory
     libpng-dev
+    # runner tests: the sources of a locale to compile with localedef
+    locales
 )
 
 missing=()

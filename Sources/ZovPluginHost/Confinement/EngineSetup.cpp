@@ -1,6 +1,7 @@
 // What the engine must know before its first context exists: its options, the
-// time-zone files it reads its zone rules from and the machine's local time
-// zone, none of which it can look up once the process is confined.
+// time-zone files it reads its zone rules from, the machine's local time zone
+// and the user's locale, none of which it can look up once the process is
+// confined.
 
 #include "EngineSetup.h"
 
@@ -10,7 +11,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+#include <clocale>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -137,9 +138,10 @@ std::optional<std::string> linkedTimeZone() {
     if (found == std::string_view::npos)
         return std::nullopt;
     const std::string_view zone = link.substr(found + zoneinfo.size());
+    // ASCII letters and digits, whatever the C library's locale counts as one.
     const bool plain = !zone.empty() && std::all_of(zone.begin(), zone.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '_' || c == '-' ||
-               c == '+';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '/' || c == '_' || c == '-' || c == '+';
     });
     if (!plain || zone.starts_with("posix/") || zone.starts_with("right/"))
         return std::nullopt;
@@ -169,6 +171,32 @@ void pinLocalTimeZone() {
     tzset();
 }
 
+// Whether the locale is one of the C library's C locales, which stand for no
+// locale of the user's.
+bool isCLocale(std::string_view name) {
+    return name == "C" || name == "POSIX" || name.starts_with("C.") || name.starts_with("C@");
+}
+
+// The engine takes its default locale, which Intl, toLocaleString and
+// localeCompare use, from the name of the C library's character-type locale,
+// and uses en-US while that is the C locale. So the runner adopts the one the
+// environment names for that category (LC_ALL, else LC_CTYPE, else LANG), as
+// the C library reads them, and the plugin formats as the user expects. The
+// C library reads the locale's files now, while it still can.
+//
+// A locale that the machine does not have leaves the C locale in place. The C
+// locales themselves keep it too: the engine knows no locale "C.UTF-8" and
+// falls back to ICU's default, which ICU takes from LANG or LC_MESSAGES, or
+// makes a variant of en-US that writes numbers without grouping. Only this
+// category changes: the others, which decide how the C library writes numbers
+// and in which language it describes errors, stay the C locale's, so the
+// runner's own lines read the same in every locale.
+void adoptLocale() {
+    const char* adopted = std::setlocale(LC_CTYPE, "");
+    if (!adopted || isCLocale(adopted))
+        std::setlocale(LC_CTYPE, "C");
+}
+
 } // namespace
 
 void prepareEngine() {
@@ -176,6 +204,7 @@ void prepareEngine() {
     pointAtZoneFiles();
     pinLocalTimeZone();
     loadZoneFiles();
+    adoptLocale();
 }
 
 } // namespace zov
