@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"NulAfterTheObject",
                     std::string("{\"method\":\"m\",") + script + "}" + std::string(1, '\0') +
                         "garbage",
-                    notJson + "Unrecognized token '"},
+                    notJson + "Unrecognized token '" + std::string(1, '\0') + "'"},
         RequestCase{"UnclosedDeepNesting", std::string(100'000, '['), notJson + "Unexpected EOF"}),
     CaseName());
 
