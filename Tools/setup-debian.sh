@@ -8,12 +8,14 @@ packages=(
     g++ cmake ninja-build pkg-config clang-format
     # the runner: engine, confinement, UTF-8/UTF-16 conversion
     libjavascriptcoregtk-4.1-dev libseccomp-dev libicu-dev
-    # the dock tile: D-Bus, images, property lists
-    libglib2.0-dev libgdk-pixbuf-2.0-dev libplist-dev libglib2.0-bin dbus-daemon
+    # the dock tile: D-Bus, images (PNG files checked with libpng), property lists
+    libglib2.0-dev libgdk-pixbuf-2.0-dev libpng-dev libplist-dev libglib2.0-bin dbus-daemon
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev hyperfine strace
-    # dock tile tests: writing images too large to hold in memory
-    libpng-dev
+    # dock tile tests: PNG files built chunk by chunk, with zlib's checksum
+    zlib1g-dev
+    # runner tests: the sources of a locale to compile with localedef
+    locales
 )
 
 missing=()

@@ -137,7 +137,7 @@ std::map<std::string, Measurement> measureColdCalls(const std::vector<ColdProgra
                 client::call(trivialRequest, callOptions(program.jit), program.command);
             if (outcome.kind != Outcome::Kind::Result)
                 measurements[program.name].error = "the call failed: " + outcome.message;
-            times[program.name].push_back(milliseconds(outcome.untilExit));
+            times[program.name].push_back(milliseconds(outcome.exit.get().untilExit));
         }
     }
     for (const ColdProgram& program : programs) {
@@ -212,7 +212,7 @@ void warmCall(benchmark::State& state, bool jit) {
         if (!succeeded(state, outcome))
             return;
         state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
-        state.counters["until reaped ms"] = milliseconds(outcome.untilExit);
+        state.counters["until reaped ms"] = milliseconds(outcome.exit.get().untilExit);
         state.counters["idle RSS MiB"] = mebibytes(idle);
     }
 }

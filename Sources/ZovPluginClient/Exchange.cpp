@@ -3,6 +3,8 @@
 #include "ByteBuffer.h"
 #include "ChannelProtocol.h"
 #include "LineDecoder.h"
+#include "Reaper.h"
+#include "WaitStatus.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,7 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr size_t mebibyte = size_t{1} << 20;
-static_assert(Outcome::unknownWaitStatus == ChildProcess::unknownStatus);
 
 // A write to a runner that has gone must fail with EPIPE, not end the host:
 // SIGPIPE is blocked on this thread for the call, and one that our writes
@@ -52,16 +53,6 @@ private:
     bool wasPending_ = false;
 };
 
-std::string describeWaitStatus(int status) {
-    if (status == Outcome::unknownWaitStatus)
-        return "an unknown status: the host ignores SIGCHLD or reaped it elsewhere";
-    if (WIFEXITED(status))
-        return "exit status " + std::to_string(WEXITSTATUS(status));
-    if (WIFSIGNALED(status))
-        return std::string("signal ") + strsignal(WTERMSIG(status));
-    return "wait status " + std::to_string(status);
-}
-
 // What one read of the runner's standard output asks for: as much as its pipe holds.
 constexpr size_t readSize = size_t{1} << 20;
 
@@ -69,8 +60,8 @@ constexpr size_t readSize = size_t{1} << 20;
 // checked at every wake-up, and every buffer that the runner fills is bounded.
 class Exchange {
 public:
-    Exchange(RunnerProcess& runner, const CallOptions& options)
-        : runner_(runner), options_(options) {}
+    Exchange(RunnerProcess runner, const CallOptions& options)
+        : runner_(std::move(runner)), options_(options) {}
 
     Outcome run(std::string_view request) {
         start_ = Clock::now();
@@ -78,6 +69,8 @@ public:
         replies_ = "\n";
         ::fcntl(runner_.input(), F_SETFL, ::fcntl(runner_.input(), F_GETFL) | O_NONBLOCK);
         while (runner_.output() >= 0 || runner_.errors() >= 0 || !exited_) {
+            if (finalSeen_ && fault_.empty() && output_.size() == 0)
+                return returnAtFinalLine();
             if (pastDeadline()) {
                 outcome_.timedOut = true;
                 stop();
@@ -102,10 +95,11 @@ public:
             if (fds[3].revents != 0 || runner_.processFd() < 0)
                 exited_ = runner_.hasExited();
         }
-        outcome_.waitStatus = runner_.wait();
-        outcome_.untilExit = Clock::now() - start_;
+        RunnerExit exit;
+        exit.waitStatus = runner_.wait();
+        exit.untilExit = Clock::now() - start_;
         runner_.closeInput();
-        return finish();
+        return finish(std::move(exit));
     }
 
 private:
@@ -256,7 +250,7 @@ private:
             return;
         }
         if (finalSeen_) {
-            protocolFault("The runner wrote a line after its final line");
+            protocolFault("The plugin runner wrote more after its final line");
             return;
         }
         if (*type == channel::type::fetch) {
@@ -295,6 +289,17 @@ private:
         outcome_.untilFinalLine = Clock::now() - start_;
     }
 
+    // The outcome as the final line gives it; the runner's end follows in the background.
+    Outcome returnAtFinalLine() {
+        const int expectedStatus = outcome_.kind == Outcome::Kind::Result ? 0 : 1;
+        outcome_.memoryBound = runner_.memoryBound();
+        outcome_.memoryLimitBytes = runner_.memoryLimit();
+        runner_.closeInput();
+        outcome_.exit =
+            reapInBackground(std::move(runner_), expectedStatus, start_, options_.onExit);
+        return std::move(outcome_);
+    }
+
     void answerFetch(const std::string& request) {
         std::optional<std::string> reply;
         if (options_.onFetch)
@@ -312,14 +317,12 @@ private:
         writeInput();
     }
 
-    Outcome finish() {
+    Outcome finish(RunnerExit exit) {
         outcome_.unterminatedOutput.assign(output_.view());
         outcome_.memoryLimitExceeded = runner_.memoryLimitExceeded();
         outcome_.memoryBound = runner_.memoryBound();
         outcome_.memoryLimitBytes = runner_.memoryLimit();
-        const int status = outcome_.waitStatus;
-        // A status that is lost cannot contradict the final line.
-        const bool statusKnown = status != Outcome::unknownWaitStatus;
+        const int status = exit.waitStatus;
         std::string problem;
         if (outcome_.memoryLimitExceeded)
             problem = "The plugin runner was stopped: memory limit of " +
@@ -335,22 +338,20 @@ private:
         else if (!finalSeen_)
             problem =
                 "The plugin runner ended without a final line (" + describeWaitStatus(status) + ")";
-        else if (outcome_.kind == Outcome::Kind::Result && statusKnown &&
-                 !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
-            problem =
-                "The plugin runner wrote a result but ended with " + describeWaitStatus(status);
-        else if (outcome_.kind == Outcome::Kind::Error && statusKnown &&
-                 !(WIFEXITED(status) && WEXITSTATUS(status) == 1))
-            problem =
-                "The plugin runner wrote an error but ended with " + describeWaitStatus(status);
+        else
+            problem = exitProblem(status, outcome_.kind == Outcome::Kind::Result ? 0 : 1);
         if (!problem.empty()) {
             outcome_.kind = Outcome::Kind::Failure;
-            outcome_.message = std::move(problem);
+            outcome_.message = problem;
+            exit.problem = std::move(problem);
         }
+        std::promise<RunnerExit> ended;
+        ended.set_value(std::move(exit));
+        outcome_.exit = ended.get_future().share();
         return std::move(outcome_);
     }
 
-    RunnerProcess& runner_;
+    RunnerProcess runner_;
     const CallOptions& options_;
     Clock::time_point start_;
     SigpipeGuard sigpipeGuard_;
@@ -369,8 +370,8 @@ private:
 
 } // namespace
 
-Outcome exchange(RunnerProcess& runner, std::string_view request, const CallOptions& options) {
-    return Exchange(runner, options).run(request);
+Outcome exchange(RunnerProcess runner, std::string_view request, const CallOptions& options) {
+    return Exchange(std::move(runner), options).run(request);
 }
 
 } // namespace zov::client

@@ -10,7 +10,8 @@
 
 namespace zov::client {
 
-// Runs the call on `runner` and reaps it.
-Outcome exchange(RunnerProcess& runner, std::string_view request, const CallOptions& options);
+// Runs the call on `runner`. Returns as soon as the final line has been read and checked, and
+// hands the runner to the background reaper; a call that fails waits for the runner's end.
+Outcome exchange(RunnerProcess runner, std::string_view request, const CallOptions& options);
 
 } // namespace zov::client

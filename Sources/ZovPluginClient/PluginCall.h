@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,6 +19,20 @@ namespace zov::client {
 // The host's answer to one fetch line (given the `request` text): the reply
 // line without its line feed, or none to close the runner's standard input.
 using FetchHandler = std::function<std::optional<std::string>(const std::string& request)>;
+
+// How a runner ended, learnt once it has been reaped.
+struct RunnerExit {
+    // Its wait status, or -1 when it could not be learnt.
+    int waitStatus = -1;
+    // What was wrong with the end of a runner whose final line the call returned: an exit status
+    // that does not match the line (0 after a result, 1 after an error), more output after the
+    // line, or no end within moments of it (the runner is then killed). Empty when nothing was.
+    std::string problem;
+    // What the runner wrote on standard error after its final line, up to 64 KiB.
+    std::string errorOutput;
+    // From the first byte of the request to the runner's end.
+    std::chrono::nanoseconds untilExit{0};
+};
 
 struct CallOptions {
     // Answers fetch lines; without one, the runner's input is closed at the
@@ -33,6 +48,9 @@ struct CallOptions {
     // Keeps the lines the runner wrote in Outcome::transcript, up to this many bytes in all;
     // none are kept by default.
     size_t transcriptBytes = 0;
+    // Called, on the library's own thread, once the runner of a call that returned at its final
+    // line has ended; with what Outcome::exit then holds.
+    std::function<void(const RunnerExit&)> onExit;
     // For a runner that the call starts itself: its memory limit, and whether its engine
     // compiles to machine code. A pool's runners have the pool's.
     MemoryLimit memoryLimit = {};
@@ -57,11 +75,7 @@ struct Outcome {
     // Bytes after the last line feed on standard output, and all of standard error.
     std::string unterminatedOutput;
     std::string errorOutput;
-    // The runner's wait status (unknownWaitStatus when the host ignores SIGCHLD or reaped the
-    // runner elsewhere, and the kernel reaped it); whether the time limit killed it, and whether
-    // it wrote more than CallOptions allows.
-    static constexpr int unknownWaitStatus = -1;
-    int waitStatus = unknownWaitStatus;
+    // Whether the time limit killed the runner, and whether it wrote more than CallOptions allows.
     bool timedOut = false;
     bool outputLimitExceeded = false;
     // Whether the runner was killed for exceeding its memory limit; what held it to the limit,
@@ -69,12 +83,17 @@ struct Outcome {
     bool memoryLimitExceeded = false;
     MemoryBound memoryBound = MemoryBound::None;
     size_t memoryLimitBytes = 0;
-    // From the first byte of the request to the final line, and to the
-    // runner's end.
+    // From the first byte of the request to the final line.
     std::chrono::nanoseconds untilFinalLine{0};
-    std::chrono::nanoseconds untilExit{0};
+
+    // The runner's end. A call returns as soon as it has read and checked the final line; the
+    // runner is reaped in the background, and this becomes ready then. A call that failed waited
+    // for the runner's end already.
+    std::shared_future<RunnerExit> exit;
 
     bool succeeded() const { return kind == Kind::Result; }
+    // Waits for the runner's end; its wait status, or -1 when it could not be learnt.
+    int waitStatus() const { return exit.valid() ? exit.get().waitStatus : -1; }
 };
 
 // A request line (without line feed) for the method `method` of the plugin
@@ -83,7 +102,7 @@ std::string requestLine(std::string_view script, std::string_view method,
                         std::optional<std::string_view> inputJson = std::nullopt);
 
 // Runs one call on a runner already started: writes `request` (one line,
-// without line feed), answers fetches, and reaps the runner.
+// without line feed), answers fetches, and returns at the final line.
 Outcome call(RunnerProcess runner, std::string_view request, const CallOptions& options);
 
 // Starts a runner and runs one call on it.

@@ -1,20 +1,44 @@
 #include "PluginCall.h"
 
+#include "ByteBuffer.h"
 #include "ChannelProtocol.h"
+#include "JsonString.h"
 #include "JsonText.h"
 
 #include <nlohmann/json.hpp>
+#include <simdjson.h>
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace zov::client {
 
 namespace {
 
-// A JSON string literal of `text`, with ill-formed UTF-8 replaced.
-std::string jsonString(std::string_view text) {
+void appendKey(std::string& line, std::string_view name) {
+    line += '"';
+    line += name;
+    line += "\":";
+}
+
+// Appends the text as a JSON string literal; ill-formed UTF-8 becomes U+FFFD, so that the line is
+// well-formed UTF-8 whatever the caller hands over.
+void appendText(std::string& line, std::string_view text) {
+    if (simdjson::validate_utf8(text.data(), text.size())) {
+        appendJsonString(line, text);
+        return;
+    }
     using nlohmann::json;
-    return json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace);
+    line += json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// A line break in JSON text is white space; in a line it would end the line.
+void replaceLineBreaks(char* begin, char* end) {
+    for (const char lineBreak : {'\n', '\r'}) {
+        for (char* p = begin; (p = static_cast<char*>(std::memchr(p, lineBreak, end - p)));)
+            *p++ = ' ';
+    }
 }
 
 } // namespace
@@ -22,22 +46,27 @@ std::string jsonString(std::string_view text) {
 std::string requestLine(std::string_view script, std::string_view method,
                         std::optional<std::string_view> inputJson) {
     using namespace channel;
-    const auto key = [](std::string_view name) { return "\"" + std::string(name) + "\":"; };
-    std::string line = "{";
+    const size_t inputSize = inputJson ? inputJson->size() : 0;
+    std::string line;
+    // Room for the texts unescaped, which most are; a large request is written on huge pages.
+    line.reserve(inputSize + script.size() + method.size() + 64);
+    adviseHugePages(line.data(), line.capacity());
+    line += '{';
     if (inputJson) {
-        line += key(member::input);
+        appendKey(line, member::input);
         const size_t start = line.size();
-        // A line break in JSON text is white space; it must not end the line.
-        for (const char byte : *inputJson)
-            line += byte == '\n' || byte == '\r' ? ' ' : byte;
-        // Checked where it now stands, with the rest of the line and the reserve as padding.
-        line.reserve(line.size() + jsonTextPadding);
+        line += *inputJson;
+        replaceLineBreaks(line.data() + start, line.data() + line.size());
         if (!isJsonText(std::string_view(line).substr(start)))
             throw std::invalid_argument("The input is not JSON text");
         line += ',';
     }
-    line += key(member::method) + jsonString(method) + "," + key(member::script) +
-            jsonString(script) + "}";
+    appendKey(line, member::method);
+    appendText(line, method);
+    line += ',';
+    appendKey(line, member::script);
+    appendText(line, script);
+    line += '}';
     return line;
 }
 

@@ -34,21 +34,22 @@ void RunnerPool::wakeRefill() {
     [[maybe_unused]] const ssize_t written = ::write(wakeFd_.get(), &one, sizeof one);
 }
 
-RunnerProcess RunnerPool::take() {
-    {
-        std::lock_guard lock(mutex_);
-        while (!waiting_.empty()) {
-            RunnerProcess runner = std::move(waiting_.front());
-            waiting_.pop_front();
-            // One that died while it waited is reaped as it goes.
-            if (!runner.hasExited()) {
-                wakeRefill();
-                return runner;
-            }
-        }
+std::optional<RunnerProcess> RunnerPool::takeWaiting() {
+    std::lock_guard lock(mutex_);
+    while (!waiting_.empty()) {
+        RunnerProcess runner = std::move(waiting_.front());
+        waiting_.pop_front();
+        // One that died while it waited is reaped as it goes.
+        if (!runner.hasExited())
+            return runner;
     }
+    return std::nullopt;
+}
+
+RunnerProcess RunnerPool::take() {
+    std::optional<RunnerProcess> runner = takeWaiting();
     wakeRefill();
-    return startRunner();
+    return runner ? std::move(*runner) : startRunner();
 }
 
 RunnerProcess RunnerPool::startRunner() const {
@@ -66,7 +67,13 @@ std::vector<pid_t> RunnerPool::waitingRunners() {
 }
 
 Outcome RunnerPool::call(std::string_view request, const CallOptions& options) {
-    return client::call(take(), request, options);
+    // However the call ends.
+    struct RefillAfterward {
+        RunnerPool& pool;
+        ~RefillAfterward() { pool.wakeRefill(); }
+    } refillAfterward{*this};
+    std::optional<RunnerProcess> runner = takeWaiting();
+    return client::call(runner ? std::move(*runner) : startRunner(), request, options);
 }
 
 void RunnerPool::refill() {

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,10 +46,14 @@ public:
     // The processes of the runners waiting now, oldest first.
     std::vector<pid_t> waitingRunners();
 
-    // One call, exactly as a cold call would make it, on a taken runner.
+    // One call, exactly as a cold call would make it, on a taken runner. The replacement runner
+    // starts once the call has returned, so that an engine starting up does not compete with the
+    // call for the processor.
     Outcome call(std::string_view request, const CallOptions& options);
 
 private:
+    // A waiting runner that is still alive, if there is one; the refill is not woken.
+    std::optional<RunnerProcess> takeWaiting();
     // Keeps `waiting` runners started, replacing those that die while waiting.
     void refill();
     RunnerProcess startRunner() const;

@@ -98,7 +98,7 @@ TEST_P(MemoryBombs, EndAsMemoryLimitExceeded) {
     EXPECT_EQ(outcome.memoryBound, GetParam().bound);
     EXPECT_EQ(outcome.memoryLimitBytes, limit);
     EXPECT_EQ(outcome.message, "The plugin runner was stopped: memory limit of 256 MiB exceeded");
-    EXPECT_TRUE(WIFSIGNALED(outcome.waitStatus) && WTERMSIG(outcome.waitStatus) == SIGKILL);
+    EXPECT_TRUE(WIFSIGNALED(outcome.waitStatus()) && WTERMSIG(outcome.waitStatus()) == SIGKILL);
 }
 
 std::vector<BombUnderBound> bombsUnderEachBound() {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,11 +59,16 @@ struct FaultCase {
 
 class ProtocolFaults : public testing::TestWithParam<FaultCase> {};
 
-TEST_P(ProtocolFaults, AreFailuresNotResults) {
+// What went wrong: the call's failure, or, for a call that returned at its final line, what was
+// wrong with the runner's end.
+std::string faultOf(const Outcome& outcome) {
+    return outcome.kind == Outcome::Kind::Failure ? outcome.message : outcome.exit.get().problem;
+}
+
+TEST_P(ProtocolFaults, AreNeverPassedOverSilently) {
     const FakeRunner runner(GetParam().runner);
     const Outcome outcome = runner.call("{}");
-    EXPECT_EQ(outcome.kind, Outcome::Kind::Failure);
-    EXPECT_TRUE(outcome.message.starts_with(GetParam().message)) << outcome.message;
+    EXPECT_TRUE(faultOf(outcome).starts_with(GetParam().message)) << faultOf(outcome);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,15 +87,36 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"TwoFinalLines",
                   "echo '{\"json\":\"1\",\"type\":\"result\"}'; echo "
                   "'{\"json\":\"2\",\"type\":\"result\"}'",
-                  "The runner wrote a line after its final line"},
+                  "The plugin runner wrote more after its final line"},
         FaultCase{"ResultWithFailureStatus", "echo '{\"json\":\"1\",\"type\":\"result\"}'; exit 1",
                   "The plugin runner wrote a result but ended with exit status 1"},
+        FaultCase{"ResultThenKilledBySignal",
+                  "echo '{\"json\":\"1\",\"type\":\"result\"}'; kill -9 $$",
+                  "The plugin runner wrote a result but ended with signal Killed"},
         FaultCase{"ErrorWithSuccessStatus",
                   "echo '{\"message\":\"m\",\"state\":{},\"type\":\"error\"}'",
                   "The plugin runner wrote an error but ended with exit status 0"},
         FaultCase{"UnterminatedLine", "printf '{\"json\":\"1\",\"type\":\"result\"}'",
                   "The plugin runner's output ended inside a line"}),
     CaseName());
+
+TEST(PluginCall, ReturnsAtTheFinalLineAndLearnsTheRunnersEndLater) {
+    const FakeRunner runner(R"(echo '{"json":"1","type":"result"}'; exec sleep 60)");
+    std::promise<RunnerExit> seen;
+    CallOptions callOptions = FakeRunner::options();
+    callOptions.onExit = [&](const RunnerExit& exit) { seen.set_value(exit); };
+    const Outcome outcome = runner.call("{}", callOptions);
+    ASSERT_EQ(outcome.kind, Outcome::Kind::Result) << outcome.message;
+    EXPECT_EQ(outcome.json, "1");
+    // The runner lingers after its final line, so its end is not known yet: it is stopped after
+    // a grace of a few seconds, and that is the runner's fault, not the result's.
+    EXPECT_EQ(outcome.exit.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+    const RunnerExit& exit = outcome.exit.get();
+    EXPECT_EQ(exit.problem, "The plugin runner did not end within 5000 ms of its final line and "
+                            "was stopped");
+    EXPECT_TRUE(WIFSIGNALED(exit.waitStatus) && WTERMSIG(exit.waitStatus) == SIGKILL);
+    EXPECT_EQ(seen.get_future().get().problem, exit.problem);
+}
 
 TEST(PluginCall, CollectsResultLinesAndStandardError) {
     const FakeRunner runner(
@@ -145,7 +172,7 @@ TEST(PluginCall, StopsARunnerThatExceedsTheTimeLimit) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
     EXPECT_EQ(outcome.kind, Outcome::Kind::Failure);
     EXPECT_TRUE(outcome.timedOut);
-    EXPECT_TRUE(WIFSIGNALED(outcome.waitStatus) && WTERMSIG(outcome.waitStatus) == SIGKILL);
+    EXPECT_TRUE(WIFSIGNALED(outcome.waitStatus()) && WTERMSIG(outcome.waitStatus()) == SIGKILL);
     EXPECT_EQ(outcome.message, "The plugin runner took longer than 200 ms and was stopped");
 }
 
@@ -164,7 +191,7 @@ TEST(RequestLine, HoldsTheThreeMembersWithTheInputAsItStands) {
     EXPECT_EQ(requestLine("return {};", "m", R"({"a": [1, 2.50]})"),
               R"({"input":{"a": [1, 2.50]},"method":"m","script":"return {};"})");
     EXPECT_EQ(requestLine("s\n\"x\"", "m/\xC3\xA9"),
-              "{\"method\":\"m/\xC3\xA9\",\"script\":\"s\\n\\\"x\\\"\"}");
+              "{\"method\":\"m\\/\xC3\xA9\",\"script\":\"s\\n\\\"x\\\"\"}");
 }
 
 TEST(RequestLine, NeverHoldsALineBreak) {
@@ -239,7 +266,7 @@ TEST_P(Floods, AreStoppedWithinTheCallersBounds) {
     EXPECT_EQ(outcome.outputLimitExceeded, !GetParam().timedOut);
     EXPECT_LE(outcome.unterminatedOutput.size(), callOptions.maxLineBytes + 1);
     EXPECT_LE(outcome.errorOutput.size(), callOptions.maxErrorOutputBytes + 4096);
-    EXPECT_TRUE(WIFSIGNALED(outcome.waitStatus) && WTERMSIG(outcome.waitStatus) == SIGKILL);
+    EXPECT_TRUE(WIFSIGNALED(outcome.waitStatus()) && WTERMSIG(outcome.waitStatus()) == SIGKILL);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -45,7 +45,7 @@ TEST(RunnerPool, ACallMatchesAColdCallLineForLine) {
         const Outcome cold = client::call(request, withFetches(answer));
         const Outcome warm = pool.call(request, withFetches(answer));
         EXPECT_EQ(warm.transcript, cold.transcript) << reply;
-        EXPECT_EQ(warm.waitStatus, cold.waitStatus) << reply;
+        EXPECT_EQ(warm.waitStatus(), cold.waitStatus()) << reply;
         EXPECT_EQ(warm.kind, cold.kind) << reply;
         EXPECT_NE(warm.kind, Outcome::Kind::Failure) << warm.message;
     }

@@ -188,6 +188,12 @@ INSTANTIATE_TEST_SUITE_P(
                          writeFile(dir / "corrupt.png", png);
                          app.chooseCustomImage(dir / "corrupt.png");
                      }},
+        // Chunks and checksums valid, image data no zlib stream.
+        FallbackCase{"ImageDataNotZlib",
+                     [](const auto& app, const auto& dir) {
+                         writeFile(dir / "broken.png", pngFile(64, 64, "no zlib stream here"));
+                         app.chooseCustomImage(dir / "broken.png");
+                     }},
         FallbackCase{"HugeImage",
                      [](const auto& app, const auto& dir) {
                          writeHugePng(dir / "huge.png", 30000, 30000);

@@ -92,7 +92,7 @@ TEST_P(FailedSandbox, EndsInOneErrorLineBeforeTheRequest) {
     EXPECT_EQ(outcome.message, test.message);
     EXPECT_EQ(outcome.transcript.size(), 1u);
     EXPECT_TRUE(outcome.state.empty());
-    EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 1);
+    EXPECT_TRUE(WIFEXITED(outcome.waitStatus()) && WEXITSTATUS(outcome.waitStatus()) == 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,7 +3,6 @@
 #include "ByteBuffer.h"
 #include "CaseName.h"
 #include "Engine.h"
-#include "JsonWriter.h"
 #include "Utf.h"
 
 #include <gtest/gtest.h>
@@ -93,29 +92,6 @@ TEST(Text, AsciiTextHasNeitherHighBytesNorNul) {
     EXPECT_FALSE(zov::isAsciiText(std::string(1000, 'x') + "\x80"));
     EXPECT_FALSE(zov::isAsciiText(std::string(1000, 'x') + std::string(1, '\0')));
     EXPECT_FALSE(zov::isAsciiText(std::string(1, '\0') + "abcdefgh"));
-}
-
-// The result line is escaped in place; it must match the writer byte for byte.
-TEST(Text, EscapingInPlaceMatchesTheWriter) {
-    const std::string samples[] = {
-        "",
-        "plain",
-        "\"",
-        "{\"a\":\"b/c\\\\d\"}",
-        std::string("\0\x01\x1F\x7F", 4),
-        "\n\r\t\b\f",
-        "\xC3\xA9\xE2\x80\xA8 \"quoted\" /",
-        std::string(100'000, '/') + std::string(100'000, 'x') + "\"",
-    };
-    for (const std::string& sample : samples) {
-        ByteBuffer buffer;
-        buffer.append("{\"json\":");
-        buffer.append(sample);
-        zov::escapeJsonStringInPlace(buffer, 8);
-        std::string expected = "{\"json\":";
-        zov::appendJsonString(expected, sample);
-        EXPECT_TRUE(buffer.view() == expected) << sample.substr(0, 40);
-    }
 }
 
 } // namespace

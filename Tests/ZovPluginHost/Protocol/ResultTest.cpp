@@ -23,7 +23,7 @@ TEST_P(Results, ComeBackAsJsonTextInOneResultLine) {
     ASSERT_EQ(outcome.kind, Outcome::Kind::Result) << outcome.message;
     EXPECT_EQ(outcome.json, test.json);
     EXPECT_EQ(outcome.transcript.size(), 1u);
-    EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 0);
+    EXPECT_TRUE(WIFEXITED(outcome.waitStatus()) && WEXITSTATUS(outcome.waitStatus()) == 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
