@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PluginErrors, AMessageWithNulIsEscapedInTheErrorLine) {
     const Outcome outcome = runPlugin(method("throw 'A\\u0000B';"), "m");
     expectErrorLine(outcome);
-    EXPECT_EQ(outcome.lines.at(0), R"({"message":"A\u0000B","state":{},"type":"error"})");
+    EXPECT_EQ(outcome.transcript.at(0), R"({"message":"A\u0000B","state":{},"type":"error"})");
 }
 
 TEST(PluginErrors, TheLastExceptionDecidesMessageAndState) {
