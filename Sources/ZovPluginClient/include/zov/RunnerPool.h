@@ -4,20 +4,21 @@
 // to start: each runner creates its context, confines itself and then waits
 // for its request.
 
-#include "PluginCall.h"
-#include "RunnerProcess.h"
-#include "UniqueFd.h"
+#include <zov/PluginCall.h>
+#include <zov/PluginClientExport.h>
+#include <zov/RunnerCommand.h>
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <string>
-#include <thread>
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace zov::client {
 
-class RunnerPool {
+class RunnerProcess;
+
+class ZOV_PLUGIN_CLIENT_EXPORT RunnerPool {
 public:
     struct Options {
         RunnerCommand runner = {};
@@ -33,28 +34,22 @@ public:
     RunnerPool(const RunnerPool&) = delete;
     RunnerPool& operator=(const RunnerPool&) = delete;
 
-    // A runner that has never been given a request: a waiting one, or one
-    // started now when none waits. A replacement starts in the background.
-    // Throws std::system_error when no runner can be started.
-    RunnerProcess take();
-
     // The processes of the runners waiting now, oldest first.
     std::vector<pid_t> waitingRunners();
 
-    // One call, exactly as a cold call would make it, on a taken runner.
+    // One call, exactly as a cold call would make it, on a runner that has
+    // never been given a request: a waiting one, or one started now when none
+    // waits. A replacement starts in the background. Throws std::system_error
+    // when no runner can be started.
     Outcome call(std::string_view request, const CallOptions& options);
 
 private:
-    // Keeps `waiting` runners started, replacing those that die while waiting.
-    void refill();
-    void wakeRefill();
+    friend ZOV_PLUGIN_CLIENT_EXPORT RunnerProcess takeRunner(RunnerPool& pool);
 
-    const Options options_;
-    std::mutex mutex_;
-    std::deque<RunnerProcess> waiting_; // guarded by mutex_
-    bool stopping_ = false;             // guarded by mutex_
-    UniqueFd wakeFd_;                   // an eventfd that interrupts refill's poll
-    std::thread refiller_;
+    // The waiting runners and the thread that keeps them started: kept out of this header, so
+    // that neither the library's internals nor their layout are part of its interface.
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 } // namespace zov::client
