@@ -13,7 +13,9 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace zov::test {
@@ -61,10 +63,16 @@ TEST_P(RunnerLocation, FindsTheRunnerOrNamesThePathTried) {
         fs::create_directory_symlink(libraryFolder, loadedFrom);
     }
 
-    // The library copy comes first; the probe's own search path still names the build tree's.
+    // This process's environment (sanitizers' options included) with the case's variables: the
+    // library copy comes first, before the build tree's that the probe's own search path names.
     std::vector<std::string> environment{"LD_LIBRARY_PATH=" + loadedFrom.string()};
     if (test.host)
         environment.push_back("ZOV_PLUGIN_HOST=" + replaced(*test.host, "RUNNER", runner));
+    for (char** variable = environ; *variable; ++variable) {
+        const std::string_view entry = *variable;
+        if (!entry.starts_with("LD_LIBRARY_PATH=") && !entry.starts_with("ZOV_PLUGIN_HOST="))
+            environment.emplace_back(entry);
+    }
     SpawnedChild probe = spawnChild({ZOV_TEST_PROBE}, environment);
     probe.pipes.readToEnd();
     const int status = probe.wait();
