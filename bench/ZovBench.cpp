@@ -10,8 +10,10 @@
 #include "BenchReport.h"
 #include "ChannelProtocol.h"
 #include "Confinement.h"
-#include "PluginCall.h"
-#include "RunnerPool.h"
+#include "RunnerCall.h"
+
+#include <zov/PluginCall.h>
+#include <zov/RunnerPool.h>
 
 #include <JavaScriptCore/JavaScript.h>
 #include <benchmark/benchmark.h>

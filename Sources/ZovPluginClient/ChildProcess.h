@@ -4,14 +4,16 @@
 
 #include "UniqueFd.h"
 
+#include <zov/PluginClientExport.h>
+
 #include <sys/types.h>
 
 namespace zov::client {
 
 // Owns a started child process through its process descriptor. A process that has not been
 // reaped when its owner goes is killed and reaped then, so that none outlives its owner or is
-// left a zombie.
-class ChildProcess {
+// left a zombie. Exported (though not installed) for RunnerProcess's inline members.
+class ZOV_PLUGIN_CLIENT_EXPORT ChildProcess {
 public:
     ChildProcess() = default;
     // Takes over the child `pid`. Throws std::system_error, after killing and reaping it, when

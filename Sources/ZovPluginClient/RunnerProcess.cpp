@@ -2,7 +2,6 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <filesystem>
 #include <spawn.h>
 #include <system_error>
 #include <unistd.h>
@@ -74,14 +73,6 @@ RunnerProcess RunnerProcess::start(const RunnerCommand& command) {
                                 "Starting the plugin runner failed");
     return RunnerProcess(ChildProcess(pid), std::move(input.write), std::move(output.read),
                          std::move(errors.read));
-}
-
-std::string defaultRunnerPath() {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return "ZovPluginHost";
-    return (self.parent_path() / ZOV_PROGRAMS_TO_RUNNER / "ZovPluginHost").lexically_normal();
 }
 
 } // namespace zov::client

@@ -5,22 +5,16 @@
 #include "ChildProcess.h"
 #include "UniqueFd.h"
 
-#include <string>
+#include <zov/PluginClientExport.h>
+#include <zov/RunnerCommand.h>
+
 #include <sys/types.h>
-#include <vector>
 
 namespace zov::client {
 
-// The ZovPluginHost installed with the running program.
-std::string defaultRunnerPath();
-
-// The runner program to start: its path, and arguments for a runner started through a wrapper.
-struct RunnerCommand {
-    std::string path = defaultRunnerPath();
-    std::vector<std::string> arguments = {};
-};
-
-class RunnerProcess {
+// Not part of the installed interface: exported for the project's own tools, tests and
+// benchmarks, which start runners themselves.
+class ZOV_PLUGIN_CLIENT_EXPORT RunnerProcess {
 public:
     // Starts a runner; it creates its engine, confines itself and then waits for the request
     // line. Throws std::system_error when the process cannot be started.

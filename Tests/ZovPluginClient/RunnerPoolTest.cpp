@@ -1,6 +1,8 @@
 // Runners started ahead of time serve calls exactly as cold ones do.
 
-#include "RunnerPool.h"
+#include "RunnerCall.h"
+
+#include <zov/RunnerPool.h>
 
 #include <gtest/gtest.h>
 
@@ -79,7 +81,7 @@ TEST(RunnerPool, NeverHandsOutARunnerTwice) {
     RunnerPool pool({.waiting = 2});
     std::set<pid_t> seen;
     for (int i = 0; i < 6; ++i) {
-        RunnerProcess runner = pool.take();
+        RunnerProcess runner = takeRunner(pool);
         EXPECT_TRUE(seen.insert(runner.pid()).second);
         EXPECT_FALSE(runner.hasExited());
         const Outcome outcome = client::call(
@@ -147,7 +149,7 @@ TEST(RunnerPool, ServesCallsFromSeveralThreads) {
 
 TEST(RunnerPool, ReportsARunnerThatCannotBeStarted) {
     RunnerPool pool({.runner = {"/nonexistent/ZovPluginHost"}});
-    EXPECT_THROW(pool.take(), std::system_error);
+    EXPECT_THROW(takeRunner(pool), std::system_error);
     EXPECT_TRUE(pool.waitingRunners().empty());
 }
 
