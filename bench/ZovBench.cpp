@@ -10,9 +10,11 @@
 #include "BenchReport.h"
 #include "ChannelProtocol.h"
 #include "Confinement.h"
-#include "PluginCall.h"
-#include "RunnerPool.h"
+#include "RunnerCall.h"
 #include "UniqueFd.h"
+
+#include <zov/PluginCall.h>
+#include <zov/RunnerPool.h>
 
 #include <JavaScriptCore/JavaScript.h>
 #include <benchmark/benchmark.h>

@@ -4,19 +4,21 @@
 
 #include "UniqueFd.h"
 
+#include <zov/PluginClientExport.h>
+
 #include <sys/types.h>
 
 namespace zov::client {
 
 // Owns a started child process through its process descriptor. A process that has not been
 // reaped when its owner goes is killed and reaped then, so that none outlives its owner or is
-// left a zombie.
+// left a zombie. Exported (though not installed) for RunnerProcess's inline members.
 //
 // The process is reaped through its descriptor, never by its number, and whatever the host has
 // done with SIGCHLD: when the host ignores SIGCHLD (or something else in it waits for any child),
 // the kernel reaps the process itself and its wait status is lost. It has ended all the same; its
 // status is then unknown.
-class ChildProcess {
+class ZOV_PLUGIN_CLIENT_EXPORT ChildProcess {
 public:
     // The wait status of a process that was reaped by someone else.
     static constexpr int unknownStatus = -1;

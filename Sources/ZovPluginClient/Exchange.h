@@ -3,8 +3,8 @@
 // The conversation with one runner: the request line in, each fetch line answered, the final
 // line and the runner's end out, within the caller's bounds of time and output.
 
-#include "PluginCall.h"
 #include "RunnerProcess.h"
+#include <zov/PluginCall.h>
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "PluginCall.h"
+#include "RunnerCall.h"
 
 #include "Exchange.h"
 

@@ -3,8 +3,8 @@
 // Runners that have written their final line, waited for in the background: the call has
 // returned already, and nothing of the runner's end falls on the caller's time.
 
-#include "PluginCall.h"
 #include "RunnerProcess.h"
+#include <zov/PluginCall.h>
 
 #include <chrono>
 #include <future>

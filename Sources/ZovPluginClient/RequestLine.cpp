@@ -1,4 +1,4 @@
-#include "PluginCall.h"
+#include <zov/PluginCall.h>
 
 #include "ByteBuffer.h"
 #include "ChannelProtocol.h"

@@ -4,6 +4,8 @@
 
 #include "UniqueFd.h"
 
+#include <zov/PluginClientExport.h>
+
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -14,8 +16,8 @@ namespace zov::client {
 // The directory of a process's own memory cgroup, from its mountinfo and cgroup files in /proc:
 // its cgroup in the unified hierarchy (v2) where `hasMemoryController` says that the memory
 // controller is there, else its cgroup in v1's memory hierarchy; none when neither is mounted
-// where the process can see it.
-std::optional<std::string>
+// where the process can see it. Exported (though not installed) for its tests.
+ZOV_PLUGIN_CLIENT_EXPORT std::optional<std::string>
 memoryCgroupDirectory(const std::string& mountinfo, const std::string& cgroups,
                       const std::function<bool(const std::string& directory)>& hasMemoryController);
 

@@ -3,10 +3,11 @@
 // What holds one runner to its memory limit: a cgroup of its own, or the host's watch.
 
 #include "ChildProcess.h"
-#include "MemoryLimit.h"
 #include "MemoryWatch.h"
 #include "RunnerCgroup.h"
 #include "UniqueFd.h"
+
+#include <zov/RunnerSettings.h>
 
 #include <memory>
 #include <optional>

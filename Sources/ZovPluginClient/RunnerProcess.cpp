@@ -133,12 +133,4 @@ void RunnerProcess::limitCpuTime(std::chrono::milliseconds timeLimit) {
     ::prlimit(pid(), RLIMIT_CPU, &limit, nullptr);
 }
 
-std::string defaultRunnerPath() {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return "ZovPluginHost";
-    return (self.parent_path() / ZOV_PROGRAMS_TO_RUNNER / "ZovPluginHost").lexically_normal();
-}
-
 } // namespace zov::client

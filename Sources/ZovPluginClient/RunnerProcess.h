@@ -3,38 +3,23 @@
 // A started ZovPluginHost process with pipes on its standard streams.
 
 #include "ChildProcess.h"
-#include "MemoryLimit.h"
 #include "UniqueFd.h"
+
+#include <zov/PluginClientExport.h>
+#include <zov/RunnerCommand.h>
+#include <zov/RunnerSettings.h>
 
 #include <chrono>
 #include <memory>
-#include <string>
 #include <sys/types.h>
-#include <vector>
 
 namespace zov::client {
 
 class RunnerMemory;
 
-// The ZovPluginHost installed with the running program.
-std::string defaultRunnerPath();
-
-// The runner program to start: its path, and arguments for a runner started through a wrapper.
-struct RunnerCommand {
-    std::string path = defaultRunnerPath();
-    std::vector<std::string> arguments = {};
-};
-
-// What a runner is started with, for the rest of its life.
-struct RunnerSettings {
-    MemoryLimit memoryLimit = {};
-    // Whether the engine compiles hot code to machine code. Off, it only interprets: slower for
-    // code that computes a lot, but the runner then has no memory that is writable and
-    // executable at once, which a bug in the engine would otherwise hand to a plugin at once.
-    bool jit = false;
-};
-
-class RunnerProcess {
+// Not part of the installed interface: exported for the project's own tools, tests and
+// benchmarks, which start runners themselves.
+class ZOV_PLUGIN_CLIENT_EXPORT RunnerProcess {
 public:
     // Starts a runner; it creates its engine, confines itself and then waits for the request
     // line. It ends when the host does, even when the host is killed: it has SIGKILL for its

@@ -2,9 +2,11 @@
 // calls still come back, and nothing waits or spins for a status that never comes.
 
 #include "CaseName.h"
-#include "PluginCall.h"
+#include "RunnerCall.h"
 #include "RunnerChecks.h"
-#include "RunnerPool.h"
+
+#include <zov/PluginCall.h>
+#include <zov/RunnerPool.h>
 
 #include <gtest/gtest.h>
 

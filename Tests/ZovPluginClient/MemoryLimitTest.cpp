@@ -2,9 +2,11 @@
 // one that stays under its limit is left alone; nothing of the runner is left behind.
 
 #include "CaseName.h"
-#include "PluginCall.h"
+#include "RunnerCall.h"
 #include "RunnerChecks.h"
-#include "RunnerPool.h"
+
+#include <zov/PluginCall.h>
+#include <zov/RunnerPool.h>
 
 #include <gtest/gtest.h>
 

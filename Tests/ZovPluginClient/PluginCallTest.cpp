@@ -1,8 +1,9 @@
 // The host side: the conversation with a runner, judged from the lines and
 // the exit status, whatever the process at the other end does.
 
-#include "PluginCall.h"
 #include "CaseName.h"
+
+#include <zov/PluginCall.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,9 @@
 // Runners started ahead of time serve calls exactly as cold ones do.
 
-#include "RunnerPool.h"
+#include "RunnerCall.h"
 #include "RunnerChecks.h"
+
+#include <zov/RunnerPool.h>
 
 #include <gtest/gtest.h>
 
@@ -55,7 +57,7 @@ TEST(RunnerPool, NeverHandsOutARunnerTwice) {
     RunnerPool pool({.waiting = 2});
     std::set<pid_t> seen;
     for (int i = 0; i < 6; ++i) {
-        RunnerProcess runner = pool.take();
+        RunnerProcess runner = takeRunner(pool);
         EXPECT_TRUE(seen.insert(runner.pid()).second);
         EXPECT_FALSE(runner.hasExited());
         const Outcome outcome = client::call(
@@ -123,7 +125,7 @@ TEST(RunnerPool, ServesCallsFromSeveralThreads) {
 
 TEST(RunnerPool, ReportsARunnerThatCannotBeStarted) {
     RunnerPool pool({.runner = {"/nonexistent/ZovPluginHost"}});
-    EXPECT_THROW(pool.take(), std::system_error);
+    EXPECT_THROW(takeRunner(pool), std::system_error);
     EXPECT_TRUE(pool.waitingRunners().empty());
 }
 

@@ -2,10 +2,12 @@
 
 #include "RunnerProcess.h"
 #include "CaseName.h"
-#include "PluginCall.h"
+#include "RunnerCall.h"
 #include "RunnerChecks.h"
-#include "RunnerPool.h"
 #include "ScopedEnvironment.h"
+
+#include <zov/PluginCall.h>
+#include <zov/RunnerPool.h>
 
 #include <gtest/gtest.h>
 
@@ -199,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 RunnerPool pool;
                                 EXPECT_TRUE(
                                     eventually([&] { return !pool.waitingRunners().empty(); }));
-                                return pool.take();
+                                return takeRunner(pool);
                             }}),
     CaseName());
 
@@ -220,7 +222,7 @@ std::string cpuTimeLimits(pid_t pid) {
 TEST(RunnerProcess, ACallLimitsTheRunnersCpuTimeToItsTimeLimit) {
     RunnerPool pool;
     for (const auto timeLimit : {10s, 0s}) {
-        RunnerProcess runner = pool.take();
+        RunnerProcess runner = takeRunner(pool);
         const pid_t pid = runner.pid();
         std::string limits;
         CallOptions options = withTimeLimit(timeLimit);

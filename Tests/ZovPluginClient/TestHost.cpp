@@ -10,8 +10,10 @@
 //
 //   zov-test-host inherited
 
-#include "PluginCall.h"
-#include "RunnerPool.h"
+#include "RunnerCall.h"
+
+#include <zov/PluginCall.h>
+#include <zov/RunnerPool.h>
 
 #include <cstdio>
 #include <cstring>
@@ -52,7 +54,7 @@ int main(int argc, char* argv[]) {
     std::optional<RunnerPool> pool;
     if (std::strcmp(argv[1], "pooled") == 0)
         pool.emplace();
-    RunnerProcess runner = pool ? pool->take() : RunnerProcess::start();
+    RunnerProcess runner = pool ? takeRunner(*pool) : RunnerProcess::start();
     std::printf("%d\n", runner.pid());
     std::fflush(stdout);
     const Outcome outcome =

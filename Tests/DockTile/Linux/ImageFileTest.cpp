@@ -16,6 +16,7 @@ namespace zov::docktile::test {
 namespace {
 
 using zov::test::CaseName;
+using zov::test::TemporaryDirectory;
 
 class ImageFileTest : public ::testing::Test {
 protected:

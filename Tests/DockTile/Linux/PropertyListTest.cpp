@@ -15,6 +15,7 @@ namespace zov::docktile::test {
 namespace {
 
 using zov::test::CaseName;
+using zov::test::TemporaryDirectory;
 
 class PropertyListFormats : public ::testing::TestWithParam<PlistFormat> {};
 

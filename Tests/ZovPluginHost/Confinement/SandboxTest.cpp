@@ -3,6 +3,7 @@
 // that fails with the error text the test chooses.
 
 #include "CaseName.h"
+#include "RunnerCall.h"
 #include "RunnerHarness.h"
 #include "ScopedEnvironment.h"
 

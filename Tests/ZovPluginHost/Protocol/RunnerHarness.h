@@ -2,10 +2,12 @@
 
 // Drives the built ZovPluginHost through the host-side client, as a host would.
 
-#include "PluginCall.h"
 #include "SpawnedChild.h"
 #include "UniqueFd.h"
 #include "WriteAll.h"
+
+#include <zov/PluginCall.h>
+#include <zov/RunnerLocation.h>
 
 #include <gtest/gtest.h>
 

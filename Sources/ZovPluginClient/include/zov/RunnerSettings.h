@@ -1,6 +1,7 @@
 #pragma once
 
-// How much memory a runner may use, and what holds it to that.
+// What a runner is started with, for the rest of its life: how much memory it may use, what
+// holds it to that, and whether its engine compiles to machine code.
 
 #include <cstddef>
 #include <string>
@@ -32,6 +33,14 @@ enum class MemoryBound {
     // the limit, and once the engine has started a data-size limit stops it from growing far
     // past that while the host cannot look (a host that is stopped or busy).
     Watched,
+};
+
+struct RunnerSettings {
+    MemoryLimit memoryLimit = {};
+    // Whether the engine compiles hot code to machine code. Off, it only interprets: slower for
+    // code that computes a lot, but the runner then has no memory that is writable and
+    // executable at once, which a bug in the engine would otherwise hand to a plugin at once.
+    bool jit = false;
 };
 
 } // namespace zov::client

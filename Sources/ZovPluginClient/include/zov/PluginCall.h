@@ -1,9 +1,11 @@
 #pragma once
 
 // One plugin call as a host makes it: the request line in, each fetch line
-// answered, the final line and the exit status out.
+// answered, the final line out; the runner is reaped in the background.
 
-#include "RunnerProcess.h"
+#include <zov/PluginClientExport.h>
+#include <zov/RunnerCommand.h>
+#include <zov/RunnerSettings.h>
 
 #include <chrono>
 #include <functional>
@@ -98,15 +100,15 @@ struct Outcome {
 
 // A request line (without line feed) for the method `method` of the plugin
 // `script`. `inputJson` is JSON text, copied as it stands; none leaves `input` out.
-std::string requestLine(std::string_view script, std::string_view method,
-                        std::optional<std::string_view> inputJson = std::nullopt);
+ZOV_PLUGIN_CLIENT_EXPORT std::string
+requestLine(std::string_view script, std::string_view method,
+            std::optional<std::string_view> inputJson = std::nullopt);
 
-// Runs one call on a runner already started: writes `request` (one line,
-// without line feed), answers fetches, and returns at the final line.
-Outcome call(RunnerProcess runner, std::string_view request, const CallOptions& options);
-
-// Starts a runner and runs one call on it.
-Outcome call(std::string_view request, const CallOptions& options,
-             const RunnerCommand& runner = {});
+// Starts a runner and runs one call on it: writes `request` (one line,
+// without line feed), answers fetches, and returns at the final line; the
+// runner's end follows in Outcome::exit. Throws std::system_error when no
+// runner can be started.
+ZOV_PLUGIN_CLIENT_EXPORT Outcome call(std::string_view request, const CallOptions& options,
+                                      const RunnerCommand& runner = {});
 
 } // namespace zov::client
