@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up, checks the formatting, then builds and runs the whole test suite three
 # times: optimised (release), under AddressSanitizer and UndefinedBehaviorSanitizer (sanitize),
-# and the host side under ThreadSanitizer (tsan); last, it runs every fuzz target for a short
-# time (Tools/fuzz.sh). Warnings are errors in every build.
+# and the host side under ThreadSanitizer (tsan). Warnings are errors in every build. Then it runs
+# every fuzz target for a short time (Tools/fuzz.sh), and last it builds the Debian packages and
+# tests them as a user would (Tools/test-packages.sh).
 #
 # Every step runs even when an earlier one failed, so that one run shows everything; the exit
 # status is 1 when any step failed. The time of each step is printed at the end.
@@ -39,6 +40,7 @@ for preset in release sanitize tsan; do
     step "$preset" pass "$preset"
 done
 step "fuzz" Tools/fuzz.sh 20
+step "packages" Tools/test-packages.sh
 
 echo "=== summary"
 printf '%s\n' "${summary[@]}"

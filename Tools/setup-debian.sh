@@ -11,12 +11,18 @@ packages=(
     clang-14 libclang-rt-14-dev llvm-14
     # the runner: engine, confinement, UTF-8/UTF-16 conversion
     libjavascriptcoregtk-4.1-dev libseccomp-dev libicu-dev
-    # the dock tile: D-Bus, images, property lists
-    libglib2.0-dev libgdk-pixbuf-2.0-dev libplist-dev libglib2.0-bin dbus-daemon
+    # the dock tile: D-Bus, images (PNG files checked with libpng), property lists
+    libglib2.0-dev libgdk-pixbuf-2.0-dev libpng-dev libplist-dev libglib2.0-bin dbus-daemon
+    # the host library: reading and writing the runner's lines
+    nlohmann-json3-dev libsimdjson-dev
     # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev hyperfine strace
-    # dock tile tests: writing images too large to hold in memory
-    libpng-dev
+    libgtest-dev libgmock-dev libbenchmark-dev hyperfine strace
+    # dock tile tests: PNG files built chunk by chunk, with zlib's checksum
+    zlib1g-dev
+    # runner tests: the sources of a locale to compile with localedef
+    locales
+    # Debian packages (Tools/build-packages.sh) and the test of them as a user would do it
+    debhelper dpkg-dev lintian man-db
 )
 
 missing=()

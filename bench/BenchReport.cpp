@@ -221,6 +221,38 @@ void writeReport(const std::string& path, bool smoke,
         << format(report.counter("payload/fetch reply", "peak RSS MiB"), 1) << " MiB ("
         << ratio(replyMultiple) << " the payload) |\n";
 
+    out << "\n## 6. The engine's JIT\n\nRunners interpret by default (no memory that is "
+           "writable and executable); the same measurements with the JIT on, and a plugin that "
+           "computes (a loop of "
+        << "hashing steps, then rows built and written as JSON).\n\n"
+        << "| Measure | JIT off (default) | JIT on | off / on |\n|---|---|---|---|\n";
+    for (const auto& [label, off, on] :
+         {std::tuple{"cold call", "cold/runner", "jit/cold runner"},
+          std::tuple{"warm call", "warm/runner", "jit/warm runner"},
+          std::tuple{"payload returned as result", "payload/input returned as result",
+                     "jit/payload input returned as result"},
+          std::tuple{"plugin that computes", "compute/interpreter", "compute/jit"}})
+        out << "| " << label << " | " << report.time(off) << " | " << report.time(on) << " | "
+            << ratio(report.median(off) / report.median(on)) << " |\n";
+    const double fetchJit = report.counter("jit/fetch runner", "us per round trip");
+    out << "| fetch round trip | " << format(fetch, 1) << " µs | " << format(fetchJit, 1)
+        << " µs | " << ratio(fetch / fetchJit) << " |\n"
+        << "| runner, trivial call (peak) | " << format(trivialRss, 1) << " MiB | "
+        << format(report.counter("jit/cold runner", "peak RSS MiB"), 1) << " MiB | |\n";
+
+    const double spawn = report.median("start/posix_spawn");
+    out << "\n## 7. Starting a process\n\nThe start of `bench-process-floor` alone, until "
+           "the call that starts it returns: posix_spawn with the pipes and signal settings "
+           "the library used to give it, and the library's launcher (on its spawner thread, "
+           "with the parent-death signal), without and with a memory cgroup of its own.\n\n"
+        << "| Start | Time | vs posix_spawn | start to reaped |\n|---|---|---|---|\n";
+    for (const auto& [label, name] :
+         {std::pair{"posix_spawn", "start/posix_spawn"}, std::pair{"launcher", "start/launcher"},
+          std::pair{"launcher with a memory cgroup", "start/launcher with memory limit"}})
+        out << "| " << label << " | " << report.time(name) << " | "
+            << ratio(report.median(name) / spawn) << " | "
+            << format(report.counter(name, "until reaped ms"), 2) << " ms |\n";
+
     out << "\n## Targets\n\n| Target | Measured | |\n|---|---|---|\n"
         << "| warm call under 3 ms | " << format(warm, 2) << " ms | " << verdict(warm < 3) << " |\n"
         << "| warm call more than 10x faster than cold | " << ratio(cold / warm) << " | "

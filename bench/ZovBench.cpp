@@ -10,8 +10,11 @@
 #include "BenchReport.h"
 #include "ChannelProtocol.h"
 #include "Confinement.h"
-#include "PluginCall.h"
-#include "RunnerPool.h"
+#include "RunnerCall.h"
+#include "UniqueFd.h"
+
+#include <zov/PluginCall.h>
+#include <zov/RunnerPool.h>
 
 #include <JavaScriptCore/JavaScript.h>
 #include <benchmark/benchmark.h>
@@ -27,11 +30,14 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 namespace zov::bench {
 namespace {
@@ -48,7 +54,9 @@ struct Settings {
     int fetches = 10'000;
     size_t payloadBytes = size_t{64} << 20;
     int payloadRuns = 5;
-    std::string filter = "."; // which measurements run, by name
+    int computeSteps = 30'000'000; // loop turns of the plugin that computes: seconds of work
+    int starts = 50;               // processes started per measurement of the start alone
+    std::string filter = ".";      // which measurements run, by name
 };
 
 // Where zov-bench and the floors are.
@@ -58,8 +66,9 @@ std::string binDirectory() {
 
 const std::string trivialRequest = client::requestLine("return {m() { return {a: 1}; }};", "m");
 
-client::CallOptions callOptions() {
+client::CallOptions callOptions(bool jit = false) {
     client::CallOptions options;
+    options.jit = jit;
     options.timeLimit = 300s;
     options.onFetch = [](const std::string&) { return std::optional<std::string>("{}"); };
     return options;
@@ -114,6 +123,7 @@ std::string payloadJson(size_t bytes) {
 struct ColdProgram {
     std::string name;
     client::RunnerCommand command;
+    bool jit = false;
 };
 
 // The programs take turns, round after round, so that whatever else the
@@ -125,10 +135,11 @@ std::map<std::string, Measurement> measureColdCalls(const std::vector<ColdProgra
     std::map<std::string, Measurement> measurements;
     for (int round = 0; round < rounds; ++round) {
         for (const ColdProgram& program : programs) {
-            const Outcome outcome = client::call(trivialRequest, callOptions(), program.command);
+            const Outcome outcome =
+                client::call(trivialRequest, callOptions(program.jit), program.command);
             if (outcome.kind != Outcome::Kind::Result)
                 measurements[program.name].error = "the call failed: " + outcome.message;
-            times[program.name].push_back(milliseconds(outcome.untilExit));
+            times[program.name].push_back(milliseconds(outcome.exit.get().untilExit));
         }
     }
     for (const ColdProgram& program : programs) {
@@ -149,7 +160,7 @@ std::map<std::string, Measurement> measureColdCalls(const std::vector<ColdProgra
         probed.arguments.insert(probed.arguments.begin(), probed.path);
         probed.path = binDirectory() + "/bench-peak-memory";
         measurement.counters["peak RSS MiB"] =
-            peakMebibytes(client::call(trivialRequest, callOptions(), probed));
+            peakMebibytes(client::call(trivialRequest, callOptions(program.jit), probed));
     }
     return measurements;
 }
@@ -190,8 +201,8 @@ void confinement(benchmark::State& state) {
 
 // --- Warm calls: the same call on a runner started ahead of time.
 
-void warmCall(benchmark::State& state) {
-    client::RunnerPool pool;
+void warmCall(benchmark::State& state, bool jit) {
+    client::RunnerPool pool({.jit = jit});
     const client::CallOptions options = callOptions();
     for (auto _ : state) {
         // Time for the waiting runner to finish starting, as between a
@@ -203,7 +214,7 @@ void warmCall(benchmark::State& state) {
         if (!succeeded(state, outcome))
             return;
         state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
-        state.counters["until reaped ms"] = milliseconds(outcome.untilExit);
+        state.counters["until reaped ms"] = milliseconds(outcome.exit.get().untilExit);
         state.counters["idle RSS MiB"] = mebibytes(idle);
     }
 }
@@ -236,8 +247,8 @@ void poolThroughput(benchmark::State& state, int callsPerThread) {
 
 // --- Fetch round trips.
 
-void fetchRoundTrips(benchmark::State& state, int fetches) {
-    client::RunnerPool pool;
+void fetchRoundTrips(benchmark::State& state, int fetches, bool jit) {
+    client::RunnerPool pool({.jit = jit});
     const std::string request = client::requestLine(
         "return {m(n) { for (let i = 0; i < n; ++i) zov.session.fetch('u'); return n; }};", "m",
         std::to_string(fetches));
@@ -283,11 +294,12 @@ void pipePingPong(benchmark::State& state, int roundTrips) {
 // --- Payloads.
 
 void payloadCall(benchmark::State& state, const std::string& request,
-                 std::optional<std::string> reply, size_t bytes) {
+                 std::optional<std::string> reply, size_t bytes, bool jit) {
     // The pooled runners start through bench-peak-memory, which reports
     // their peak memory once they end.
     client::RunnerPool pool(
-        {.runner = {binDirectory() + "/bench-peak-memory", {client::defaultRunnerPath()}}});
+        {.runner = {binDirectory() + "/bench-peak-memory", {client::defaultRunnerPath()}},
+         .jit = jit});
     client::CallOptions options = callOptions();
     if (reply)
         options.onFetch = [&](const std::string&) { return reply; };
@@ -302,6 +314,87 @@ void payloadCall(benchmark::State& state, const std::string& request,
         const double peak = peakMebibytes(outcome);
         state.counters["peak RSS MiB"] = peak;
         state.counters["peak RSS / payload"] = peak * (1 << 20) / static_cast<double>(bytes);
+    }
+}
+
+// --- A plugin that computes: where the JIT pays.
+
+void computeCall(benchmark::State& state, int steps, bool jit) {
+    client::RunnerPool pool({.jit = jit});
+    const std::string request = client::requestLine(
+        "return {m(n) { let h = 0; for (let i = 0; i < n; ++i) h = (h + i * i) % 1000003;"
+        " const rows = []; for (let i = 0; i < n / 100; ++i) rows.push({key: 'k' + i, value: i});"
+        " return [h, JSON.stringify(rows).length]; }};",
+        "m", std::to_string(steps));
+    const client::CallOptions options = callOptions();
+    for (auto _ : state) {
+        std::this_thread::sleep_for(150ms);
+        const Outcome outcome = pool.call(request, options);
+        if (!succeeded(state, outcome))
+            return;
+        state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
+    }
+}
+
+// --- Starting a process: the library's launcher against posix_spawn, each until the call that
+// starts the process returns; the process is reaped afterwards, untimed.
+
+void posixSpawnStart(benchmark::State& state, int starts) {
+    const std::string program = binDirectory() + "/bench-process-floor";
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    for (auto _ : state) {
+        std::chrono::nanoseconds total{0};
+        for (int i = 0; i < starts; ++i) {
+            // What the library's posix_spawn did: the three pipes, default signals, none blocked.
+            Pipe input = makePipe(), output = makePipe(), errors = makePipe();
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_adddup2(&actions, input.read.get(), STDIN_FILENO);
+            posix_spawn_file_actions_adddup2(&actions, output.write.get(), STDOUT_FILENO);
+            posix_spawn_file_actions_adddup2(&actions, errors.write.get(), STDERR_FILENO);
+            posix_spawnattr_t attributes;
+            posix_spawnattr_init(&attributes);
+            sigset_t none, all;
+            sigemptyset(&none);
+            sigfillset(&all);
+            posix_spawnattr_setsigmask(&attributes, &none);
+            posix_spawnattr_setsigdefault(&attributes, &all);
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+            pid_t pid = -1;
+            const auto start = std::chrono::steady_clock::now();
+            const int error =
+                ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+            total += std::chrono::steady_clock::now() - start;
+            posix_spawn_file_actions_destroy(&actions);
+            posix_spawnattr_destroy(&attributes);
+            if (error != 0) {
+                state.SkipWithError("posix_spawn failed");
+                return;
+            }
+            input.write.reset();
+            ::waitpid(pid, nullptr, 0);
+        }
+        state.SetIterationTime(std::chrono::duration<double>(total).count() / starts);
+    }
+}
+
+void launcherStart(benchmark::State& state, int starts, size_t memoryLimit) {
+    const client::RunnerCommand program{binDirectory() + "/bench-process-floor"};
+    const client::RunnerSettings settings{.memoryLimit = {.bytes = memoryLimit}};
+    for (auto _ : state) {
+        std::chrono::nanoseconds total{0}, reaping{0};
+        for (int i = 0; i < starts; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            client::RunnerProcess process = client::RunnerProcess::start(program, settings);
+            const auto started = std::chrono::steady_clock::now();
+            total += started - start;
+            process.closeInput();
+            process.wait();
+            reaping += std::chrono::steady_clock::now() - started;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(total).count() / starts);
+        state.counters["until reaped ms"] =
+            std::chrono::duration<double, std::milli>(reaping).count() / starts;
     }
 }
 
@@ -346,21 +439,35 @@ void measure(const char* name, int repetitions, Arguments&&... arguments) {
 
 void registerAll(const Settings& settings) {
     measure("cold/confinement", settings.coldRuns, confinement);
-    measure("warm/runner", settings.warmRuns, warmCall);
+    measure("warm/runner", settings.warmRuns, warmCall, false);
     measure("warm/pool throughput, 2 threads", 3, poolThroughput, settings.throughputCalls);
 
-    measure("fetch/runner", 5, fetchRoundTrips, settings.fetches);
+    measure("fetch/runner", 5, fetchRoundTrips, settings.fetches, false);
     measure("fetch/pipe ping-pong", 5, pipePingPong, settings.fetches);
 
     static const std::string payload = payloadJson(settings.payloadBytes);
-    measure("payload/input returned as result", settings.payloadRuns, payloadCall,
-            client::requestLine("return {m(s) { return s; }};", "m", payload), std::nullopt,
-            settings.payloadBytes);
+    static const std::string payloadRequest =
+        client::requestLine("return {m(s) { return s; }};", "m", payload);
+    measure("payload/input returned as result", settings.payloadRuns, payloadCall, payloadRequest,
+            std::nullopt, settings.payloadBytes, false);
     measure(
         "payload/fetch reply", settings.payloadRuns, payloadCall,
         client::requestLine("return {m() { return zov.session.fetch('u').data.length; }};", "m"),
-        std::optional<std::string>("{\"data\":" + payload + "}"), settings.payloadBytes);
+        std::optional<std::string>("{\"data\":" + payload + "}"), settings.payloadBytes, false);
     measure("payload/engine floor", settings.payloadRuns, engineJsonFloor, payload);
+
+    // The same with the engine's JIT on, and a plugin that computes.
+    measure("jit/warm runner", settings.warmRuns, warmCall, true);
+    measure("jit/fetch runner", 5, fetchRoundTrips, settings.fetches, true);
+    measure("jit/payload input returned as result", settings.payloadRuns, payloadCall,
+            payloadRequest, std::nullopt, settings.payloadBytes, true);
+    measure("compute/interpreter", 5, computeCall, settings.computeSteps, false);
+    measure("compute/jit", 5, computeCall, settings.computeSteps, true);
+
+    measure("start/posix_spawn", 5, posixSpawnStart, settings.starts);
+    measure("start/launcher", 5, launcherStart, settings.starts, size_t{0});
+    measure("start/launcher with memory limit", 5, launcherStart, settings.starts,
+            client::MemoryLimit::defaultBytes);
 }
 
 std::vector<ColdProgram> coldPrograms() {
@@ -369,6 +476,7 @@ std::vector<ColdProgram> coldPrograms() {
         {"cold/process floor", {bin + "/bench-process-floor"}},
         {"cold/engine floor", {bin + "/bench-engine-floor"}},
         {"cold/runner", {}},
+        {"jit/cold runner", {}, true},
     };
     if (::access("/usr/bin/node", X_OK) == 0)
         programs.push_back(
@@ -396,7 +504,7 @@ std::vector<CommandTiming> hyperfineColdCalls(const Settings& settings) {
     };
     add("process floor", bin + "/bench-process-floor");
     add("engine floor", bin + "/bench-engine-floor");
-    add("ZovPluginHost", bin + "/ZovPluginHost");
+    add("ZovPluginHost", client::defaultRunnerPath());
     if (::access("/usr/bin/node", X_OK) == 0)
         add("Node.js vm peer", "/usr/bin/node " ZOV_BENCH_SOURCE_DIR "/node-peer.js");
     std::vector<CommandTiming> timings;
@@ -433,6 +541,8 @@ int main(int argc, char* argv[]) {
             settings.throughputCalls = 2;
             settings.fetches = 100;
             settings.payloadBytes = 64 << 10;
+            settings.computeSteps = 10'000;
+            settings.starts = 5;
         } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             settings.out = argv[++i];
         } else if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc) {
@@ -451,7 +561,8 @@ int main(int argc, char* argv[]) {
     zov::bench::registerAll(settings);
     zov::bench::Collector collector;
     std::map<std::string, zov::bench::Measurement> measurements;
-    if (std::regex_search("cold", std::regex(settings.filter)))
+    if (std::regex_search("cold", std::regex(settings.filter)) ||
+        std::regex_search("jit/cold runner", std::regex(settings.filter)))
         measurements = zov::bench::measureColdCalls(zov::bench::coldPrograms(), settings.coldRuns);
     benchmark::RunSpecifiedBenchmarks(&collector);
     benchmark::Shutdown();

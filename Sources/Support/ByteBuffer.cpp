@@ -1,6 +1,7 @@
 #include "ByteBuffer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -27,12 +28,20 @@ char* mapBytes(size_t capacity) {
         ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (bytes == MAP_FAILED)
         throw std::bad_alloc();
-    // Only advice: without huge pages the buffer works all the same.
-    ::madvise(bytes, capacity, MADV_HUGEPAGE);
+    adviseHugePages(bytes, capacity);
     return static_cast<char*>(bytes);
 }
 
 } // namespace
+
+void adviseHugePages(void* bytes, size_t size) {
+    const auto begin = reinterpret_cast<uintptr_t>(bytes);
+    const uintptr_t first = roundUp(begin, mappedSize);
+    const uintptr_t last = (begin + size) / mappedSize * mappedSize;
+    // Only advice: without huge pages the memory works all the same.
+    if (first < last)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
 
 ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
     : bytes_(std::exchange(other.bytes_, nullptr)), size_(std::exchange(other.size_, 0)),

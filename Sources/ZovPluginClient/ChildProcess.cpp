@@ -9,17 +9,23 @@
 
 namespace zov::client {
 
-ChildProcess::ChildProcess(pid_t pid)
-    // glibc's pidfd_open wrapper lacks C++ linkage in Debian 12's headers.
-    : pid_(pid), processFd_(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))) {
-    if (!processFd_) {
-        const int error = errno;
-        ::kill(pid, SIGKILL);
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        throw std::system_error(error, std::generic_category(), "pidfd_open");
+namespace {
+
+// The wait status that waitpid would have given for what waitid tells.
+int waitStatusOf(const siginfo_t& info) {
+    switch (info.si_code) {
+    case CLD_EXITED:
+        return (info.si_status & 0xff) << 8;
+    case CLD_KILLED:
+        return info.si_status & 0x7f;
+    case CLD_DUMPED:
+        return (info.si_status & 0x7f) | 0x80;
+    default:
+        return ChildProcess::unknownStatus;
     }
 }
+
+} // namespace
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
@@ -34,16 +40,24 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
 bool ChildProcess::reap(int options) {
     if (!processFd_)
         return true;
-    int status = 0;
-    pid_t result;
+    siginfo_t info{};
+    int result;
     do {
-        result = ::waitpid(pid_, &status, options);
+        result = ::waitid(P_PIDFD, static_cast<id_t>(processFd_.get()), &info, WEXITED | options);
     } while (result < 0 && errno == EINTR);
-    if (result < 0 && !(options & WNOHANG))
-        throw std::system_error(errno, std::generic_category(), "waitpid");
-    if (result != pid_)
+    if (result < 0) {
+        // Reaped already, by the kernel for a host that ignores SIGCHLD or by another wait of the
+        // host's: the process has ended, with a status nobody can tell any more. Taking that for
+        // "still running" would wait, or poll its readable descriptor, for ever.
+        if (errno != ECHILD)
+            throw std::system_error(errno, std::generic_category(), "waitid");
+        status_ = unknownStatus;
+        processFd_.reset();
+        return true;
+    }
+    if (info.si_pid == 0) // WNOHANG, and still running
         return false;
-    status_ = status;
+    status_ = waitStatusOf(info);
     processFd_.reset();
     return true;
 }
@@ -67,7 +81,7 @@ void ChildProcess::end() noexcept {
     try {
         kill();
     } catch (const std::system_error&) {
-        // Reaped by someone else already: nothing is left to end.
+        // The descriptor no longer names a child of ours: nothing is left to end.
     }
 }
 

@@ -4,19 +4,28 @@
 
 #include "UniqueFd.h"
 
+#include <zov/PluginClientExport.h>
+
 #include <sys/types.h>
 
 namespace zov::client {
 
 // Owns a started child process through its process descriptor. A process that has not been
 // reaped when its owner goes is killed and reaped then, so that none outlives its owner or is
-// left a zombie.
-class ChildProcess {
+// left a zombie. Exported (though not installed) for RunnerProcess's inline members.
+//
+// The process is reaped through its descriptor, never by its number, and whatever the host has
+// done with SIGCHLD: when the host ignores SIGCHLD (or something else in it waits for any child),
+// the kernel reaps the process itself and its wait status is lost. It has ended all the same; its
+// status is then unknown.
+class ZOV_PLUGIN_CLIENT_EXPORT ChildProcess {
 public:
+    // The wait status of a process that was reaped by someone else.
+    static constexpr int unknownStatus = -1;
+
     ChildProcess() = default;
-    // Takes over the child `pid`. Throws std::system_error, after killing and reaping it, when
-    // its process descriptor cannot be opened.
-    explicit ChildProcess(pid_t pid);
+    // Takes over the child `pid` and its process descriptor `processFd`.
+    ChildProcess(pid_t pid, UniqueFd processFd) : pid_(pid), processFd_(std::move(processFd)) {}
     ChildProcess(ChildProcess&&) noexcept = default;
     ChildProcess& operator=(ChildProcess&& other) noexcept;
     ChildProcess(const ChildProcess&) = delete;
@@ -29,9 +38,9 @@ public:
 
     // Whether the process has ended, reaping it if so, without waiting.
     bool hasExited();
-    // Waits for the process to end; its wait status.
+    // Waits for the process to end; its wait status, or unknownStatus.
     int wait();
-    // Ends the process at once and reaps it; its wait status.
+    // Ends the process at once and reaps it; its wait status, or unknownStatus.
     int kill();
 
 private:
@@ -43,7 +52,7 @@ private:
 
     pid_t pid_ = -1;
     UniqueFd processFd_;
-    int status_ = -1; // the wait status once reaped
+    int status_ = unknownStatus; // the wait status once reaped
 };
 
 } // namespace zov::client

@@ -24,13 +24,13 @@ public:
     // Extra bytes that must be readable after a line's last byte.
     static constexpr size_t padding = simdjson::SIMDJSON_PADDING;
 
-    // The line's message, or none when it is not a JSON object. `padding`
-    // bytes after the line's last byte must be readable.
+    // The line's message, or none when it is not a JSON object. `padding` bytes after the line's
+    // last byte must be readable.
     std::optional<RunnerMessage> decode(std::string_view line);
 
 private:
-    // Reused from line to line: its buffers grow to the longest line once.
-    simdjson::dom::parser parser_;
+    // Reused from line to line: its indexes grow to the longest line once.
+    simdjson::ondemand::parser parser_;
 };
 
 } // namespace zov::client

@@ -1,15 +1,28 @@
 #pragma once
 
-#include <stdexcept>
+#include <exception>
+#include <memory>
 #include <string>
 
 namespace zov {
 
 // A failure that ends the run with an error line. Only its message reaches the
 // host: the runner's own errors, the JSON parser's and the output's alike.
-class Failure : public std::runtime_error {
+//
+// The message is kept whole, as the text the host must receive: a thrown
+// value's string form may hold U+0000, at which what() would end it.
+class Failure : public std::exception {
 public:
-    using std::runtime_error::runtime_error;
+    explicit Failure(std::string message)
+        : message_(std::make_shared<const std::string>(std::move(message))) {}
+
+    const std::string& message() const noexcept { return *message_; }
+    // The message up to its first NUL, for code that only knows std::exception.
+    const char* what() const noexcept override { return message_->c_str(); }
+
+private:
+    // Shared, so that copying the exception cannot throw.
+    std::shared_ptr<const std::string> message_;
 };
 
 // An error of the runner itself, one of seven:

@@ -125,6 +125,8 @@ int main() {
         _exit(EXIT_SUCCESS);
     } catch (const std::bad_alloc&) {
         message = "Out of memory";
+    } catch (const zov::Failure& failure) {
+        message = failure.message();
     } catch (const std::exception& failure) {
         message = failure.what();
     }

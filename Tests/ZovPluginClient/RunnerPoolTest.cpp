@@ -1,13 +1,15 @@
 // Runners started ahead of time serve calls exactly as cold ones do.
 
-#include "RunnerPool.h"
+#include "RunnerCall.h"
+#include "RunnerChecks.h"
+
+#include <zov/RunnerPool.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -18,34 +20,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Waits (at most a minute) until `done` holds.
-template <typename Condition> bool eventually(Condition done) {
-    for (auto deadline = std::chrono::steady_clock::now() + 60s;
-         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(5ms)) {
-        if (done())
-            return true;
-    }
-    return done();
-}
-
-// Whether the process is blocked reading its standard input: the runner
-// waiting for its request, with its engine started.
-bool waitsForItsRequest(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/syscall");
-    long number = -1;
-    std::string fd;
-    file >> number >> fd;
-    return number == 0 && fd == "0x0";
-}
-
-bool isGone(pid_t pid) {
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
 CallOptions withFetches(FetchHandler onFetch = {}) {
     CallOptions callOptions;
     callOptions.onFetch = std::move(onFetch);
     callOptions.timeLimit = 60s;
+    callOptions.transcriptBytes = 1 << 20;
     return callOptions;
 }
 
@@ -67,8 +46,8 @@ TEST(RunnerPool, ACallMatchesAColdCallLineForLine) {
         const auto answer = [&](const std::string&) { return std::optional<std::string>(reply); };
         const Outcome cold = client::call(request, withFetches(answer));
         const Outcome warm = pool.call(request, withFetches(answer));
-        EXPECT_EQ(warm.lines, cold.lines) << reply;
-        EXPECT_EQ(warm.waitStatus, cold.waitStatus) << reply;
+        EXPECT_EQ(warm.transcript, cold.transcript) << reply;
+        EXPECT_EQ(warm.waitStatus(), cold.waitStatus()) << reply;
         EXPECT_EQ(warm.kind, cold.kind) << reply;
         EXPECT_NE(warm.kind, Outcome::Kind::Failure) << warm.message;
     }
@@ -78,7 +57,7 @@ TEST(RunnerPool, NeverHandsOutARunnerTwice) {
     RunnerPool pool({.waiting = 2});
     std::set<pid_t> seen;
     for (int i = 0; i < 6; ++i) {
-        RunnerProcess runner = pool.take();
+        RunnerProcess runner = takeRunner(pool);
         EXPECT_TRUE(seen.insert(runner.pid()).second);
         EXPECT_FALSE(runner.hasExited());
         const Outcome outcome = client::call(
@@ -146,7 +125,7 @@ TEST(RunnerPool, ServesCallsFromSeveralThreads) {
 
 TEST(RunnerPool, ReportsARunnerThatCannotBeStarted) {
     RunnerPool pool({.runner = {"/nonexistent/ZovPluginHost"}});
-    EXPECT_THROW(pool.take(), std::system_error);
+    EXPECT_THROW(takeRunner(pool), std::system_error);
     EXPECT_TRUE(pool.waitingRunners().empty());
 }
 

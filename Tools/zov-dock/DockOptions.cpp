@@ -39,7 +39,12 @@ std::optional<DockOptions> parseDockOptions(const std::vector<std::string>& argu
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const bool hasValue = i + 1 < arguments.size();
-        if (argument == "--size" && hasValue) {
+        if (argument == "--help" || argument == "--version") {
+            // Answered at once, as getopt_long's users do: the rest need not be a command line.
+            options.information = argument == "--help" ? DockOptions::Information::help
+                                                       : DockOptions::Information::version;
+            return options;
+        } else if (argument == "--size" && hasValue) {
             if (!parseSize(arguments[++i], options)) {
                 return std::nullopt;
             }

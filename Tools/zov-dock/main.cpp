@@ -33,7 +33,19 @@ int main(int argc, char** argv) {
     const auto options = parseDockOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options) {
         std::fputs(usage, stderr);
+        std::fputs("Try 'zov-dock --help' for the options.\n", stderr);
         return 2;
+    }
+    switch (options->information) {
+    case DockOptions::Information::help:
+        std::fputs(usage, stdout);
+        std::fputs(help, stdout);
+        return 0;
+    case DockOptions::Information::version:
+        std::puts("zov-dock " ZOV_VERSION);
+        return 0;
+    case DockOptions::Information::none:
+        break;
     }
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     g_unix_signal_add(SIGINT, quit, loop);

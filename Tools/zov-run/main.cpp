@@ -1,14 +1,16 @@
 // zov-run: calls one method of a plugin the way the host application does,
 // answering the plugin's fetches from a file of canned replies.
 
-#include "PluginCall.h"
-#include "RunnerPool.h"
+#include <zov/PluginCall.h>
+#include <zov/RunnerPool.h>
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,8 +27,9 @@ namespace {
 
 using nlohmann::json;
 
-constexpr const char* usage =
-    "usage: zov-run PLUGIN.js METHOD [INPUT_JSON] [options]\n"
+constexpr const char* usageLine = "usage: zov-run PLUGIN.js METHOD [INPUT_JSON] [options]\n";
+
+constexpr const char* help =
     "\n"
     "Calls METHOD of the plugin with INPUT_JSON (default: no input, which the\n"
     "plugin sees as {}) and prints the result as JSON text.\n"
@@ -35,14 +38,29 @@ constexpr const char* usage =
     "  --replies FILE      answer fetches from FILE, a JSON object that maps each\n"
     "                      URL to the reply object the plugin gets\n"
     "  --time-limit SECS   stop the plugin after SECS seconds (default 30, 0: none)\n"
-    "  --runner PATH       the ZovPluginHost to run (default: beside zov-run)\n"
+    "  --memory-limit MIB  stop the plugin when it uses more than MIB mebibytes of\n"
+    "                      memory (default 1024, 0: none)\n"
+    "  --jit               let the engine compile the plugin to machine code: faster\n"
+    "                      for plugins that compute a lot, but the runner then has\n"
+    "                      memory that is writable and executable\n"
+    "  --runner PATH       the ZovPluginHost to run (default: the one that\n"
+    "                      ZOV_PLUGIN_HOST names, else the one installed with\n"
+    "                      the host library)\n"
     "  --verbose           show each fetch and its reply on standard error\n"
     "  --repeat N          make the call N times through runners started ahead of\n"
     "                      time, with a pause before each call that lets its runner\n"
     "                      start; print the last outcome and the call times\n"
+    "  --help              show this help and exit\n"
+    "  --version           show the version and exit\n"
     "\n"
     "Exit status: 0 with a result, 1 when the plugin failed (its message and\n"
     "state are printed on standard error), 2 for any other problem.\n";
+
+// A command line that is not one: the usage line and a pointer to --help on standard error.
+[[noreturn]] void refuse() {
+    std::cerr << usageLine << "Try 'zov-run --help' for the options.\n";
+    std::exit(2);
+}
 
 [[noreturn]] void die(const std::string& message) {
     std::cerr << "zov-run: " << message << '\n';
@@ -106,7 +124,8 @@ private:
 zov::client::Outcome callRepeatedly(const std::string& request,
                                     const zov::client::CallOptions& callOptions,
                                     const zov::client::RunnerCommand& runner, long count) {
-    zov::client::RunnerPool pool({.runner = runner});
+    zov::client::RunnerPool pool(
+        {.runner = runner, .memoryLimit = callOptions.memoryLimit, .jit = callOptions.jit});
     std::vector<double> milliseconds;
     zov::client::Outcome outcome;
     for (long i = 0; i < count; ++i) {
@@ -126,17 +145,21 @@ zov::client::Outcome callRepeatedly(const std::string& request,
 } // namespace
 
 int main(int argc, char* argv[]) {
-    enum { Replies = 1, TimeLimit, Runner, Verbose, Repeat, Help };
+    enum { Replies = 1, TimeLimit, MemoryLimit, Jit, Runner, Verbose, Repeat, Help, Version };
     const option options[] = {{"replies", required_argument, nullptr, Replies},
                               {"time-limit", required_argument, nullptr, TimeLimit},
+                              {"memory-limit", required_argument, nullptr, MemoryLimit},
+                              {"jit", no_argument, nullptr, Jit},
                               {"runner", required_argument, nullptr, Runner},
                               {"verbose", no_argument, nullptr, Verbose},
                               {"repeat", required_argument, nullptr, Repeat},
                               {"help", no_argument, nullptr, Help},
+                              {"version", no_argument, nullptr, Version},
                               {nullptr, 0, nullptr, 0}};
     std::optional<std::string> repliesPath;
     zov::client::CallOptions callOptions;
-    zov::client::RunnerCommand runner;
+    // The default runner is looked up only when none is named: a missing one is then an error.
+    std::optional<std::string> runnerPath;
     callOptions.timeLimit = std::chrono::seconds(30);
     bool verbose = false;
     long repeat = 0;
@@ -148,14 +171,28 @@ int main(int argc, char* argv[]) {
         case TimeLimit: {
             char* end = nullptr;
             const double seconds = std::strtod(optarg, &end);
-            if (*optarg == '\0' || *end != '\0' || !(seconds >= 0))
+            // At most a year: longer is no limit in practice, and must not overflow.
+            if (*optarg == '\0' || *end != '\0' || !(seconds >= 0 && seconds <= 365 * 86400.0))
                 die(std::string("--time-limit takes a number of seconds, not ") + optarg);
             callOptions.timeLimit =
                 std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
             break;
         }
+        case MemoryLimit: {
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long long mebibytes = std::strtoull(optarg, &end, 10);
+            if (!std::isdigit(static_cast<unsigned char>(*optarg)) || *end != '\0' ||
+                errno == ERANGE || mebibytes > (SIZE_MAX >> 20))
+                die(std::string("--memory-limit takes a whole number of MiB, not ") + optarg);
+            callOptions.memoryLimit.bytes = static_cast<size_t>(mebibytes) << 20;
+            break;
+        }
+        case Jit:
+            callOptions.jit = true;
+            break;
         case Runner:
-            runner.path = optarg;
+            runnerPath = optarg;
             break;
         case Verbose:
             verbose = true;
@@ -168,18 +205,18 @@ int main(int argc, char* argv[]) {
             break;
         }
         case Help:
-            std::cout << usage;
+            std::cout << usageLine << help;
+            return 0;
+        case Version:
+            std::cout << "zov-run " ZOV_VERSION "\n";
             return 0;
         default:
-            std::cerr << usage;
-            return 2;
+            refuse();
         }
     }
     const int operands = argc - optind;
-    if (operands < 2 || operands > 3) {
-        std::cerr << usage;
-        return 2;
-    }
+    if (operands < 2 || operands > 3)
+        refuse();
     const std::string script = readFile(argv[optind]);
     const std::string method = argv[optind + 1];
     std::optional<std::string> input;
@@ -197,6 +234,8 @@ int main(int argc, char* argv[]) {
 
     zov::client::Outcome outcome;
     try {
+        const zov::client::RunnerCommand runner =
+            runnerPath ? zov::client::RunnerCommand{*runnerPath} : zov::client::RunnerCommand{};
         outcome = repeat > 0 ? callRepeatedly(request, callOptions, runner, repeat)
                              : zov::client::call(request, callOptions, runner);
     } catch (const std::exception& failure) {

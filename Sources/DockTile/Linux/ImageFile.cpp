@@ -1,6 +1,7 @@
 #include "ImageFile.h"
 
 #include "GObjectPtr.h"
+#include "PngCheck.h"
 #include "SafeFile.h"
 
 #include <algorithm>
@@ -62,6 +63,11 @@ Image loadImageData(std::string_view bytes) {
     const bool complete = open && gdk_pixbuf_loader_close(loader.get(), nullptr);
     GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
     if (!complete || decoding.refused || !pixbuf) {
+        return nullptr;
+    }
+    // The loader's success does not say that a PNG was whole (see PngCheck.cpp); the check
+    // comes after it, so that the loader's size limit applies first.
+    if (hasPngSignature(bytes) && !readsAsCompletePng(bytes, maxDecodedPixels)) {
         return nullptr;
     }
     return adoptImage(static_cast<GdkPixbuf*>(g_object_ref(pixbuf)));

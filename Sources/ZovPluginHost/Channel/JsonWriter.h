@@ -5,6 +5,8 @@
 // raw UTF-8. The runner parses JSON with the engine's own parser, since what it
 // reads goes straight into the engine; no library writes this exact form.
 
+#include "JsonString.h"
+
 #include <map>
 #include <string>
 #include <string_view>
@@ -12,21 +14,10 @@
 
 namespace zov {
 
-class ByteBuffer;
-
 using StringMap = std::map<std::string, std::string>;
 // A message to the host: string keys, each with a string or a map of strings.
 // All text is UTF-8. std::map keeps keys in ascending byte order.
 using Message = std::map<std::string, std::variant<std::string, StringMap>>;
-
-// Appends `text` as a JSON string literal: quotation mark, backslash and
-// solidus escaped with a backslash, control characters escaped, everything
-// else as its UTF-8 bytes.
-void appendJsonString(std::string& out, std::string_view text);
-
-// Turns the bytes from `start` to the end of `buffer` into their JSON string
-// literal, in place, as appendJsonString writes it.
-void escapeJsonStringInPlace(ByteBuffer& buffer, size_t start);
 
 // The message as one line: compact JSON ended by a single line feed.
 std::string jsonLine(const Message& message);

@@ -15,6 +15,8 @@
 namespace zov::docktile::test {
 namespace {
 
+using zov::test::TemporaryDirectory;
+
 class RecordingTile final : public DockTile {
 public:
     Size size() const override { return Size{64, 32}; }

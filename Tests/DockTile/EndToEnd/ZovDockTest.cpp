@@ -16,6 +16,7 @@ namespace zov::docktile::test {
 namespace {
 
 using zov::test::CaseName;
+using zov::test::TemporaryDirectory;
 
 using Environment = std::map<std::string, std::optional<std::string>>;
 
@@ -188,6 +189,12 @@ INSTANTIATE_TEST_SUITE_P(
                          writeFile(dir / "corrupt.png", png);
                          app.chooseCustomImage(dir / "corrupt.png");
                      }},
+        // Chunks and checksums valid, image data no zlib stream.
+        FallbackCase{"ImageDataNotZlib",
+                     [](const auto& app, const auto& dir) {
+                         writeFile(dir / "broken.png", pngFile(64, 64, "no zlib stream here"));
+                         app.chooseCustomImage(dir / "broken.png");
+                     }},
         FallbackCase{"HugeImage",
                      [](const auto& app, const auto& dir) {
                          writeHugePng(dir / "huge.png", 30000, 30000);
@@ -305,6 +312,9 @@ TEST_F(ZovDockTest, PlugInOutsideAnApplicationBundleLeavesTheTileUntouched) {
     EXPECT_FALSE(std::filesystem::exists(tile));
 }
 
+constexpr const char* usageLine =
+    "usage: zov-dock PLUGIN_BUNDLE [--size WIDTHxHEIGHT] [--out FILE]";
+
 struct RefusalCase {
     const char* name;
     std::vector<std::string> arguments;
@@ -319,6 +329,10 @@ TEST_P(RefusedCommandLine, ExitsWithAMessage) {
     DockProcess dock(arguments, {});
 
     EXPECT_EQ(dock.wait(), GetParam().status);
+    EXPECT_EQ(dock.nextLine(std::chrono::milliseconds(0)), std::nullopt);
+    // A command line that is not one is answered with the usage line.
+    EXPECT_EQ(dock.standardError().starts_with(usageLine), GetParam().status == 2)
+        << dock.standardError();
     EXPECT_NE(dock.standardError(), "");
 }
 
@@ -327,7 +341,39 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RefusalCase{"NoBundle", {}, 2},
                       RefusalCase{"ZeroSize", {"/tmp", "--size", "0x128"}, 2},
                       RefusalCase{"MalformedSize", {"/tmp", "--size", "128"}, 2},
-                      RefusalCase{"NotAPlugInBundle", {"/nonexistent.docktileplugin"}, 1}),
+                      RefusalCase{"UnknownOption", {"/tmp", "--colour"}, 2},
+                      RefusalCase{"UnknownOptionBeforeHelp", {"--colour", "--help"}, 2},
+                      RefusalCase{"NotAPlugInBundle", {"/nonexistent.docktileplugin"}, 1},
+                      // As an option's value it is only that value.
+                      RefusalCase{"VersionAsTheOutputFile",
+                                  {"/nonexistent.docktileplugin", "--out", "--version"},
+                                  1}),
+    CaseName());
+
+struct InformationCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string firstLine;
+};
+
+class InformationRequested : public ::testing::TestWithParam<InformationCase> {};
+
+TEST_P(InformationRequested, IsPrintedOnStandardOutput) {
+    std::vector<std::string> arguments{ZOV_DOCK_PROGRAM};
+    arguments.insert(arguments.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+    DockProcess dock(arguments, {});
+
+    EXPECT_EQ(dock.nextLine(), GetParam().firstLine);
+    EXPECT_EQ(dock.wait(), 0);
+    EXPECT_EQ(dock.standardError(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, InformationRequested,
+    ::testing::Values(InformationCase{"Help", {"--help"}, usageLine},
+                      InformationCase{
+                          "HelpAfterAnOption", {"/tmp", "--size", "64x64", "--help"}, usageLine},
+                      InformationCase{"Version", {"--version"}, "zov-dock " ZOV_VERSION}),
     CaseName());
 
 } // namespace

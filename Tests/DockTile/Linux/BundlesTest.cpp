@@ -9,6 +9,7 @@ namespace zov::docktile::test {
 namespace {
 
 using zov::test::CaseName;
+using zov::test::TemporaryDirectory;
 
 struct BundleCase {
     const char* name;

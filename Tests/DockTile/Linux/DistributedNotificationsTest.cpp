@@ -14,6 +14,7 @@ namespace zov::docktile::test {
 namespace {
 
 using zov::test::ScopedEnvironment;
+using zov::test::TemporaryDirectory;
 
 constexpr const char* iconChanged = "com.example.Zov.appIconChanged";
 constexpr const char* sentinel = "org.zov.test.sentinel";

@@ -16,6 +16,7 @@ namespace zov::docktile::test {
 namespace {
 
 using zov::test::CaseName;
+using zov::test::TemporaryDirectory;
 
 class ImageFileTest : public ::testing::Test {
 protected:
@@ -121,9 +122,36 @@ std::string hugeJpeg() {
     return jpeg;
 }
 
-// Cut before the image's size: a file cut later still gives the rows decoded so far.
+// Cut before the image's size.
 std::string truncatedPng() {
     return encodeImage(solidImage(300, 300, blue), "png").substr(0, 20);
+}
+
+// Cut in the middle of the image data, after rows that could be decoded.
+std::string pngCutInTheImageData() {
+    const std::string png = pngFile(64, 64, zlibStream(pngRows(64, 64, blue)));
+    return png.substr(0, png.size() - 40);
+}
+
+// Chunks and checksums valid, but the image data is no zlib stream: its header check fails.
+std::string pngWithImageDataNotZlib() {
+    return pngFile(64, 64, "this is not a zlib stream, only text standing in for one");
+}
+
+// A whole zlib stream, but of half the rows.
+std::string pngWithTooFewRows() {
+    return pngFile(64, 64, zlibStream(pngRows(64, 32, blue)));
+}
+
+// Every row there, but the stream's own checksum (Adler-32) is wrong.
+std::string pngWithWrongImageDataChecksum() {
+    std::string stream = zlibStream(pngRows(64, 64, blue));
+    stream.back() = static_cast<char>(stream.back() ^ 0x5A);
+    return pngFile(64, 64, stream);
+}
+
+std::string pngWithoutEnd() {
+    return pngFile(64, 64, zlibStream(pngRows(64, 64, blue)), /*end=*/false);
 }
 
 std::string corruptPng() {
@@ -160,6 +188,11 @@ INSTANTIATE_TEST_SUITE_P(
         UnloadableCase{"Empty", [](const auto& p) { writeFile(p, ""); }},
         UnloadableCase{"Text", [](const auto& p) { writeFile(p, "not an image\n"); }},
         UnloadableCase{"TruncatedPng", contents(truncatedPng)},
+        UnloadableCase{"PngCutInTheImageData", contents(pngCutInTheImageData)},
+        UnloadableCase{"PngImageDataNotZlib", contents(pngWithImageDataNotZlib)},
+        UnloadableCase{"PngWithTooFewRows", contents(pngWithTooFewRows)},
+        UnloadableCase{"PngImageDataChecksumWrong", contents(pngWithWrongImageDataChecksum)},
+        UnloadableCase{"PngWithoutEnd", contents(pngWithoutEnd)},
         UnloadableCase{"CorruptPng", contents(corruptPng)},
         UnloadableCase{"HugePng", [](const auto& p) { writeHugePng(p, 30000, 30000); }},
         UnloadableCase{"HugeJpeg", contents(hugeJpeg)},
@@ -175,6 +208,35 @@ INSTANTIATE_TEST_SUITE_P(
                            png.resize(maxImageFileBytes + 1);
                            writeFile(p, png);
                        }}),
+    CaseName());
+
+struct WholePngCase {
+    const char* name;
+    std::string (*make)();
+};
+
+class WholePngs : public ImageFileTest, public ::testing::WithParamInterface<WholePngCase> {};
+
+// The files that the hostile PNGs above are made like, whole: they load.
+TEST_P(WholePngs, Load) {
+    const std::string path = directory / "image.png";
+    writeFile(path, GetParam().make());
+
+    const Image image = loadImageFile(path);
+
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(pixelAt(image.get(), 20, 20), blue);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, WholePngs,
+    ::testing::Values(
+        WholePngCase{"BuiltFromItsParts",
+                     [] { return pngFile(64, 64, zlibStream(pngRows(64, 64, blue))); }},
+        // Read in seven passes, each over the rows again.
+        WholePngCase{"Interlaced", [] { return encodeInterlacedPng(64, 64, blue); }},
+        // Larger than the loader keeps: it scales the image down, the check reads it whole.
+        WholePngCase{"ScaledDown", [] { return encodeImage(solidImage(2048, 64, blue), "png"); }}),
     CaseName());
 
 TEST_F(ImageFileTest, HugeImageIsRefusedWithoutDecodingIt) {

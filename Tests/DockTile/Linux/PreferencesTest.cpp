@@ -14,6 +14,7 @@ namespace {
 
 using zov::test::CaseName;
 using zov::test::ScopedEnvironment;
+using zov::test::TemporaryDirectory;
 
 constexpr const char* appID = "com.example.Zov";
 

@@ -15,6 +15,7 @@ namespace zov::docktile::test {
 namespace {
 
 using zov::test::CaseName;
+using zov::test::TemporaryDirectory;
 
 class PropertyListFormats : public ::testing::TestWithParam<PlistFormat> {};
 
@@ -62,6 +63,29 @@ TEST(PropertyList, StringValueIsNoneForOtherTypesAndForNone) {
     EXPECT_EQ(stringValue(boolean.get()), std::nullopt);
     EXPECT_EQ(stringValue(data.get()), std::nullopt);
     EXPECT_EQ(dictionaryValue(number.get(), "appIcon"), nullptr);
+}
+
+// A binary property list whose one object is a UTF-16 string "a", U+0000, "b". libplist keeps its
+// length as three, but a copy of it (plist_copy, as preferences hand out values) holds only "a".
+std::string binaryStringWithNul() {
+    std::string bytes("bplist00", 8);
+    bytes += std::string("\x63\x00a\x00\x00\x00b", 7); // a string of 3 UTF-16 code units
+    bytes += '\x08';                                   // the offset table: the object at 8
+    bytes += std::string(6, '\0');                     // the trailer: unused bytes,
+    bytes += "\x01\x01";                               // offset and reference sizes,
+    bytes += std::string("\0\0\0\0\0\0\0\x01", 8);     // one object,
+    bytes += std::string(8, '\0');                     // the top one first,
+    bytes += std::string("\0\0\0\0\0\0\0\x0F", 8);     // the offset table at 15
+    return bytes;
+}
+
+TEST(PropertyList, StringValueIsNoneForAStringWithANul) {
+    const auto parsed = parsePropertyList(binaryStringWithNul());
+    ASSERT_NE(parsed, nullptr);
+    const PropertyList copy(plist_copy(parsed.get()));
+
+    EXPECT_EQ(stringValue(parsed.get()), std::nullopt);
+    EXPECT_EQ(stringValue(copy.get()), std::nullopt);
 }
 
 struct HostileCase {

@@ -7,6 +7,7 @@
 #include <png.h>
 #include <stdexcept>
 #include <vector>
+#include <zlib.h>
 
 namespace zov::docktile::test {
 
@@ -75,6 +76,95 @@ void writeHugePng(const std::string& path, int width, int height) {
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     std::fclose(file);
+}
+
+std::string pngRows(int width, int height, std::uint32_t rgba) {
+    std::string pixel;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        pixel.push_back(static_cast<char>((rgba >> shift) & 0xFF));
+    }
+    std::string rows;
+    for (int y = 0; y < height; ++y) {
+        rows.push_back('\0');
+        for (int x = 0; x < width; ++x) {
+            rows += pixel;
+        }
+    }
+    return rows;
+}
+
+std::string zlibStream(const std::string& bytes) {
+    uLongf length = compressBound(bytes.size());
+    std::string stream(length, '\0');
+    if (compress(reinterpret_cast<Bytef*>(stream.data()), &length,
+                 reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()) != Z_OK) {
+        throw std::runtime_error("cannot compress");
+    }
+    stream.resize(length);
+    return stream;
+}
+
+namespace {
+
+std::string bigEndian(std::uint32_t value) {
+    std::string out;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<char>((value >> shift) & 0xFF));
+    }
+    return out;
+}
+
+std::string pngChunk(const std::string& type, const std::string& data) {
+    const std::string typeAndData = type + data;
+    const auto checksum = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(typeAndData.data()), typeAndData.size()));
+    return bigEndian(static_cast<std::uint32_t>(data.size())) + typeAndData + bigEndian(checksum);
+}
+
+} // namespace
+
+std::string pngFile(int width, int height, const std::string& imageData, bool end) {
+    // 8 bits a sample, RGBA, deflate, adaptive filtering, not interlaced.
+    const std::string header = bigEndian(static_cast<std::uint32_t>(width)) +
+                               bigEndian(static_cast<std::uint32_t>(height)) +
+                               std::string("\x08\x06\x00\x00\x00", 5);
+    std::string png = "\x89PNG\r\n\x1a\n" + pngChunk("IHDR", header) + pngChunk("IDAT", imageData);
+    if (end) {
+        png += pngChunk("IEND", "");
+    }
+    return png;
+}
+
+std::string encodeInterlacedPng(int width, int height, std::uint32_t rgba) {
+    // Created before the error handler is set up, so that no destructor is skipped.
+    const std::string rows = pngRows(width, height, rgba);
+    std::vector<png_bytep> rowPointers;
+    for (int y = 0; y < height; ++y) {
+        rowPointers.push_back(
+            reinterpret_cast<png_bytep>(const_cast<char*>(rows.data())) +
+            static_cast<std::size_t>(y) * (1 + 4 * static_cast<std::size_t>(width)) + 1);
+    }
+    std::string encoded;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (!png || !info || setjmp(png_jmpbuf(png))) {
+        throw std::runtime_error("cannot encode an interlaced PNG");
+    }
+    png_set_write_fn(
+        png, &encoded,
+        [](png_structp writer, png_bytep data, png_size_t length) {
+            static_cast<std::string*>(png_get_io_ptr(writer))
+                ->append(reinterpret_cast<const char*>(data), length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_image(png, rowPointers.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return encoded;
 }
 
 std::uint32_t pixelAt(GdkPixbuf* image, int x, int y) {

@@ -20,6 +20,18 @@ std::string encodeImage(const Image& image, const char* format = "png");
 // sizes whose pixels would take gigabytes.
 void writeHugePng(const std::string& path, int width, int height);
 
+// PNG files built from their parts, so that every chunk's length and checksum is valid whatever
+// the chunks hold. The image is 8-bit RGBA, not interlaced.
+// The image data before compression: each row its filter type (none), then its pixels.
+std::string pngRows(int width, int height, std::uint32_t rgba);
+// zlib's compression of the bytes, as a PNG's image data holds them.
+std::string zlibStream(const std::string& bytes);
+// The signature, the header, one IDAT chunk holding `imageData` as it stands and, with `end`,
+// the end chunk.
+std::string pngFile(int width, int height, const std::string& imageData, bool end = true);
+// An interlaced (Adam7) PNG, as libpng writes it.
+std::string encodeInterlacedPng(int width, int height, std::uint32_t rgba);
+
 // The colour of one pixel, as 0xRRGGBBAA.
 std::uint32_t pixelAt(GdkPixbuf* image, int x, int y);
 

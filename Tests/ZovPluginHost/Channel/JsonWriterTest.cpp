@@ -1,5 +1,4 @@
 #include "JsonWriter.h"
-#include "CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -7,39 +6,8 @@
 
 namespace {
 
-using zov::test::CaseName;
-
 using zov::Message;
 using zov::StringMap;
-
-struct EscapeCase {
-    const char* name;
-    std::string text;
-    std::string json;
-};
-
-class JsonStringEscaping : public testing::TestWithParam<EscapeCase> {};
-
-TEST_P(JsonStringEscaping, WritesTheExpectedLiteral) {
-    std::string out = "prefix:";
-    zov::appendJsonString(out, GetParam().text);
-    EXPECT_EQ(out, "prefix:" + GetParam().json);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    JsonWriter, JsonStringEscaping,
-    testing::Values(EscapeCase{"Empty", "", R"("")"},
-                    EscapeCase{"Plain", "abc 123", R"("abc 123")"},
-                    EscapeCase{"QuoteAndBackslash", R"(a"b\c)", R"("a\"b\\c")"},
-                    EscapeCase{"Solidus", "http://x/y", R"("http:\/\/x\/y")"},
-                    EscapeCase{"NamedControls", "\b\f\n\r\t", R"("\b\f\n\r\t")"},
-                    EscapeCase{"OtherControls", std::string("\0\x01\x1F", 3),
-                               R"("\u0000\u0001\u001f")"},
-                    EscapeCase{"DeleteStaysRaw", "\x7F", "\"\x7F\""},
-                    EscapeCase{"NonAsciiStaysRawUtf8", "\xC3\xA9\xE2\x80\xA8\xF0\x9F\x98\x80",
-                               "\"\xC3\xA9\xE2\x80\xA8\xF0\x9F\x98\x80\""},
-                    EscapeCase{"EscapesAtBothEnds", "\"x\"", R"("\"x\"")"}),
-    CaseName());
 
 TEST(JsonWriter, WritesCompactLinesWithSortedKeys) {
     const Message message = {{"type", "error"},

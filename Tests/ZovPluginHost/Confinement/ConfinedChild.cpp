@@ -64,7 +64,7 @@ ChildRun runConfined(const ContextStep& body, const ContextStep& beforeSandbox) 
         try {
             enterSandbox(*context);
         } catch (const RunnerError& error) {
-            say(error.what());
+            say(error.message());
             _exit(3);
         }
         body(*context);

@@ -3,6 +3,7 @@
 // that fails with the error text the test chooses.
 
 #include "CaseName.h"
+#include "RunnerCall.h"
 #include "RunnerHarness.h"
 #include "ScopedEnvironment.h"
 
@@ -90,9 +91,9 @@ TEST_P(FailedSandbox, EndsInOneErrorLineBeforeTheRequest) {
     expectWellFormed(outcome);
     ASSERT_EQ(outcome.kind, Outcome::Kind::Error) << outcome.json;
     EXPECT_EQ(outcome.message, test.message);
-    EXPECT_EQ(outcome.lines.size(), 1u);
+    EXPECT_EQ(outcome.transcript.size(), 1u);
     EXPECT_TRUE(outcome.state.empty());
-    EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 1);
+    EXPECT_TRUE(WIFEXITED(outcome.waitStatus()) && WEXITSTATUS(outcome.waitStatus()) == 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(

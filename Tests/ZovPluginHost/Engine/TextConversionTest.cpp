@@ -4,7 +4,6 @@
 #include "CaseName.h"
 #include "Engine.h"
 #include "HugeText.h"
-#include "JsonWriter.h"
 #include "Utf.h"
 
 #include <gtest/gtest.h>
@@ -123,29 +122,6 @@ TEST(Text, LongerThanTheEngineHoldsIsRefused) {
     const std::u16string_view text(reinterpret_cast<const char16_t*>(units.data()),
                                    units.text().size() / 2);
     EXPECT_EQ(lengthError([&] { String::fromUtf16(text); }), tooLong);
-}
-
-// The result line is escaped in place; it must match the writer byte for byte.
-TEST(Text, EscapingInPlaceMatchesTheWriter) {
-    const std::string samples[] = {
-        "",
-        "plain",
-        "\"",
-        "{\"a\":\"b/c\\\\d\"}",
-        std::string("\0\x01\x1F\x7F", 4),
-        "\n\r\t\b\f",
-        "\xC3\xA9\xE2\x80\xA8 \"quoted\" /",
-        std::string(100'000, '/') + std::string(100'000, 'x') + "\"",
-    };
-    for (const std::string& sample : samples) {
-        ByteBuffer buffer;
-        buffer.append("{\"json\":");
-        buffer.append(sample);
-        zov::escapeJsonStringInPlace(buffer, 8);
-        std::string expected = "{\"json\":";
-        zov::appendJsonString(expected, sample);
-        EXPECT_TRUE(buffer.view() == expected) << sample.substr(0, 40);
-    }
 }
 
 } // namespace

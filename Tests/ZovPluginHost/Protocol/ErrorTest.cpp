@@ -13,8 +13,8 @@ using State = std::map<std::string, std::string>;
 
 void expectErrorLine(const Outcome& outcome) {
     ASSERT_EQ(outcome.kind, Outcome::Kind::Error) << outcome.message;
-    EXPECT_EQ(outcome.lines.size(), 1u);
-    EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 1);
+    EXPECT_EQ(outcome.transcript.size(), 1u);
+    EXPECT_TRUE(WIFEXITED(outcome.waitStatus()) && WEXITSTATUS(outcome.waitStatus()) == 1);
 }
 
 struct ErrorCase {
@@ -81,6 +81,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ErrorCase{"String", method("throw 'plain text / \\u00e9';"), "m", "plain text / \xC3\xA9"},
         ErrorCase{"EmptyString", method("throw '';"), "m", ""},
+        // The message is the thrown value's string form, whole, U+0000 and what follows included.
+        ErrorCase{"StringWithNul", method("throw 'A\\u0000B';"), "m", std::string("A\0B", 3)},
+        ErrorCase{"ErrorWithNul", method("throw new Error('\\u0000x\\u0000');"), "m",
+                  std::string("Error: \0x\0", 10)},
+        ErrorCase{"StateWithNul", method("throw {state: {'k\\u0000': 'v\\u0000w'}};"), "m",
+                  "[object Object]", State{{std::string("k\0", 2), std::string("v\0w", 3)}}},
         ErrorCase{"Error", method("throw new Error('went wrong');"), "m", "Error: went wrong"},
         ErrorCase{"TypeError", method("null.x;"), "m", "TypeError", {}, true},
         ErrorCase{"ErrorSubclass",
@@ -124,6 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ErrorCase{"SyntaxError", "return {m() { return 1; }", "m", "SyntaxError", {}, true},
         ErrorCase{"ThrowAtLoadTime", "throw new Error('load');", "m", "Error: load"},
+        ErrorCase{"StringWithNulAtLoadTime", "throw 'x\\u0000y';", "m", std::string("x\0y", 3)},
         ErrorCase{"StateAtLoadTime", "throw {state: {phase: 'load'}};", "m", "[object Object]",
                   State{{"phase", "load"}}},
         ErrorCase{"ReferenceErrorAtLoadTime", "undefinedName();", "m", "ReferenceError", {}, true},
@@ -169,6 +176,12 @@ INSTANTIATE_TEST_SUITE_P(
                          " return {stringify: () => 'undefined'}; }}); return 1;"),
                   "m", "Plugin result is not JSON text"}),
     CaseName());
+
+TEST(PluginErrors, AMessageWithNulIsEscapedInTheErrorLine) {
+    const Outcome outcome = runPlugin(method("throw 'A\\u0000B';"), "m");
+    expectErrorLine(outcome);
+    EXPECT_EQ(outcome.transcript.at(0), R"({"message":"A\u0000B","state":{},"type":"error"})");
+}
 
 TEST(PluginErrors, TheLastExceptionDecidesMessageAndState) {
     // The plugin throws with a state, catches nothing, but an earlier caught

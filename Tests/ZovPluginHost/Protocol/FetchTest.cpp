@@ -31,8 +31,8 @@ TEST_P(Replies, ReachThePluginAsTheFetchResult) {
     else
         EXPECT_EQ(actual, test.expected);
     EXPECT_EQ(host.requests, std::vector<std::string>{R"({"url":"https://example.com/a"})"});
-    ASSERT_EQ(outcome.lines.size(), 2u);
-    EXPECT_EQ(outcome.lines[0],
+    ASSERT_EQ(outcome.transcript.size(), 2u);
+    EXPECT_EQ(outcome.transcript[0],
               R"({"request":"{\"url\":\"https:\/\/example.com\/a\"}","type":"fetch"})");
 }
 
@@ -122,7 +122,7 @@ TEST(Fetch, RepliesAnswerFetchesInOrder) {
     EXPECT_EQ(outcome.json, "[1,2,3]");
     EXPECT_EQ(host.requests,
               (std::vector<std::string>{R"({"url":"u1"})", R"({"url":"u2"})", R"({"url":"u3"})"}));
-    EXPECT_EQ(outcome.lines.size(), 4u);
+    EXPECT_EQ(outcome.transcript.size(), 4u);
 }
 
 TEST(Fetch, WorksWhileThePluginLoads) {
@@ -149,7 +149,7 @@ TEST(Fetch, EveryFetchAfterTheInputClosedStillWritesItsLine) {
     EXPECT_EQ(outcome.json, R"(["Session transport closed","Session transport closed",)"
                             R"("Session transport closed"])");
     EXPECT_EQ(host.requests.size(), 3u);
-    EXPECT_EQ(outcome.lines.size(), 4u);
+    EXPECT_EQ(outcome.transcript.size(), 4u);
 }
 
 TEST(Fetch, TheBridgeOwnRepliesAreTheExactTexts) {

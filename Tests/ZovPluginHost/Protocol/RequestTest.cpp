@@ -22,9 +22,9 @@ TEST_P(MalformedRequests, GetOneErrorLineWithAnEmptyState) {
     const RequestCase& test = GetParam();
     const Outcome outcome = runRequest(test.line);
     ASSERT_EQ(outcome.kind, Outcome::Kind::Error);
-    EXPECT_EQ(outcome.lines.size(), 1u);
+    EXPECT_EQ(outcome.transcript.size(), 1u);
     EXPECT_TRUE(outcome.state.empty());
-    EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 1);
+    EXPECT_TRUE(WIFEXITED(outcome.waitStatus()) && WEXITSTATUS(outcome.waitStatus()) == 1);
     EXPECT_EQ(outcome.message, test.message);
 }
 
@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"NulAfterTheObject",
                     std::string("{\"method\":\"m\",") + script + "}" + std::string(1, '\0') +
                         "garbage",
-                    notJson + "Unrecognized token '"},
+                    notJson + "Unrecognized token '" + std::string(1, '\0') + "'"},
         RequestCase{"UnclosedDeepNesting", std::string(100'000, '['), notJson + "Unexpected EOF"}),
     CaseName());
 

@@ -22,8 +22,8 @@ TEST_P(Results, ComeBackAsJsonTextInOneResultLine) {
     const Outcome outcome = runPlugin(method(test.body), "m", test.input);
     ASSERT_EQ(outcome.kind, Outcome::Kind::Result) << outcome.message;
     EXPECT_EQ(outcome.json, test.json);
-    EXPECT_EQ(outcome.lines.size(), 1u);
-    EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 0);
+    EXPECT_EQ(outcome.transcript.size(), 1u);
+    EXPECT_TRUE(WIFEXITED(outcome.waitStatus()) && WEXITSTATUS(outcome.waitStatus()) == 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -87,8 +87,8 @@ class ResultLines : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(ResultLines, AreWrittenByteForByte) {
     const Outcome outcome = runPlugin(method(GetParam().body), "m");
-    ASSERT_EQ(outcome.lines.size(), 1u) << outcome.message;
-    EXPECT_EQ(outcome.lines[0], GetParam().line);
+    ASSERT_EQ(outcome.transcript.size(), 1u) << outcome.message;
+    EXPECT_EQ(outcome.transcript[0], GetParam().line);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,10 +2,12 @@
 
 // Drives the built ZovPluginHost through the host-side client, as a host would.
 
-#include "PluginCall.h"
 #include "SpawnedChild.h"
 #include "UniqueFd.h"
 #include "WriteAll.h"
+
+#include <zov/PluginCall.h>
+#include <zov/RunnerLocation.h>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,8 @@ inline client::CallOptions options(client::FetchHandler onFetch = {}) {
     callOptions.onFetch = std::move(onFetch);
     // Generous: only a hung runner ever reaches it.
     callOptions.timeLimit = std::chrono::seconds(120);
+    // Every line, to judge the conversation by.
+    callOptions.transcriptBytes = size_t{1} << 30;
     return callOptions;
 }
 

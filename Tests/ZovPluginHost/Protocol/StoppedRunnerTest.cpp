@@ -2,6 +2,7 @@
 // debugger attached) goes on where it was: the kernel resumes its waits.
 
 #include "CaseName.h"
+#include "RunnerCall.h"
 #include "RunnerHarness.h"
 
 #include <cerrno>
@@ -84,7 +85,7 @@ TEST_P(StoppedRunner, GoesOnWhenContinued) {
         stopper.join();
     expectWellFormed(outcome);
     EXPECT_EQ(outcome.json, "42");
-    EXPECT_TRUE(WIFEXITED(outcome.waitStatus) && WEXITSTATUS(outcome.waitStatus) == 0);
+    EXPECT_TRUE(WIFEXITED(outcome.waitStatus()) && WEXITSTATUS(outcome.waitStatus()) == 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,11 +5,11 @@
 #include <stdexcept>
 #include <vector>
 
-namespace zov::docktile::test {
+namespace zov::test {
 
 TemporaryDirectory::TemporaryDirectory() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/zov-docktile-XXXXXX";
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/zov-test-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (!mkdtemp(name.data())) {
@@ -23,4 +23,4 @@ TemporaryDirectory::~TemporaryDirectory() {
     std::filesystem::remove_all(root, error);
 }
 
-} // namespace zov::docktile::test
+} // namespace zov::test

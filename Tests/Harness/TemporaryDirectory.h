@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace zov::docktile::test {
+namespace zov::test {
 
 // A private directory, removed with everything in it when this object goes.
 class TemporaryDirectory {
@@ -20,4 +20,4 @@ private:
     std::string root;
 };
 
-} // namespace zov::docktile::test
+} // namespace zov::test
