@@ -6,8 +6,8 @@
 
 #include "FuzzCheck.h"
 #include "JsonText.h"
-#include <zov/PluginCall.h>
 #include "WellFormedText.h"
+#include <zov/PluginCall.h>
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <nlohmann/json.hpp>

@@ -82,8 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"EchoesTheRequest", "head -n 1", "The runner wrote a line that is not a message"},
         FaultCase{"NotJson", "echo hello", "The runner wrote a line that is not a message"},
         // Members that the host does not read must be JSON all the same.
-        FaultCase{"UnreadMemberNotJson",
-                  "echo '{\"n\":1*2,\"json\":\"1\",\"type\":\"result\"}'",
+        FaultCase{"UnreadMemberNotJson", "echo '{\"n\":1*2,\"json\":\"1\",\"type\":\"result\"}'",
                   "The runner wrote a line that is not a message"},
         FaultCase{"UnreadNestedMemberNotJson",
                   "echo '{\"n\":[1,{\"a\":tru}],\"json\":\"1\",\"type\":\"result\"}'",
