@@ -173,10 +173,7 @@ void writeReport(const std::string& path, bool smoke,
         << "| request → runner reaped | "
         << format(report.counter("warm/runner", "until reaped ms"), 2) << " ms |\n"
         << "| cold / warm | " << ratio(cold / warm) << " |\n"
-        << "| Node.js peer (cold) / warm | " << ratio(node / warm) << " |\n"
-        << "| sustained calls through the pool, 2 threads | "
-        << format(report.counter("warm/pool throughput, 2 threads", "calls/s"), 1)
-        << " calls/s |\n\n";
+        << "| Node.js peer (cold) / warm | " << ratio(node / warm) << " |\n\n";
 
     const double fetch = report.counter("fetch/runner", "us per round trip");
     const double pingPong = report.counter("fetch/pipe ping-pong", "us per round trip");
@@ -240,8 +237,44 @@ void writeReport(const std::string& path, bool smoke,
         << "| runner, trivial call (peak) | " << format(trivialRss, 1) << " MiB | "
         << format(report.counter("jit/cold runner", "peak RSS MiB"), 1) << " MiB | |\n";
 
+    const double underLoad = report.median("load/warm, second caller, refill on");
+    const double heldOff = report.median("load/warm, second caller, refill held off");
+    out << "\n## 7. Calls under load\n\nA call returns at its final line; the runner is reaped "
+           "in the background. A cold call as its caller sees it:\n\n"
+        << "| Measure | Value |\n|---|---|\n"
+        << "| request → call returned | " << report.time("load/cold call returns") << " |\n"
+        << "| request → runner reaped | "
+        << format(report.counter("load/cold call returns", "until reaped ms"), 2) << " ms |\n\n"
+        << "The warm call of section 2 while a second caller makes calls back to back (a plugin "
+           "that computes for 50 ms): through a pool of its own, which starts a replacement "
+           "runner after each of them, and on runners all started beforehand, so that none "
+           "starts meanwhile.\n\n"
+        << "| Warm call | Time | vs idle |\n|---|---|---|\n"
+        << "| idle (section 2) | " << report.time("warm/runner") << " | 1.00x |\n"
+        << "| second caller, its refill on | " << report.time("load/warm, second caller, refill on")
+        << " | " << ratio(underLoad / warm) << " |\n"
+        << "| second caller, no runner starting | "
+        << report.time("load/warm, second caller, refill held off") << " | "
+        << ratio(heldOff / warm) << " |\n\n"
+        << "Trivial calls back to back, cold or through a pool that keeps one runner waiting per "
+           "caller; with the CPU time the runners used (user and system), per call.\n\n"
+        << "| Calls | Calls/s | CPU per call |\n|---|---|---|\n";
+    for (const char* name : {"throughput/cold, 1 caller", "throughput/pool, 1 caller",
+                             "throughput/cold, 2 callers", "throughput/pool, 2 callers"})
+        out << "| " << std::string_view(name).substr(11) << " | "
+            << format(report.counter(name, "calls/s"), 1) << " | "
+            << format(report.counter(name, "CPU ms per call"), 1) << " ms |\n";
+    out << "\nThe host's own part of section 4's payload, each way: the request line built "
+           "around the input, and a result line read from `cat`, checked and decoded.\n\n"
+        << "| Path | Time | MB/s |\n|---|---|---|\n";
+    for (const auto& [label, name] :
+         {std::pair{"request line built", "payload/host builds the request line"},
+          std::pair{"result line read and decoded", "payload/host reads the result line"}})
+        out << "| " << label << " | " << report.time(name) << " | "
+            << format(report.counter(name, "MB/s"), 1) << " |\n";
+
     const double spawn = report.median("start/posix_spawn");
-    out << "\n## 7. Starting a process\n\nThe start of `bench-process-floor` alone, until "
+    out << "\n## 8. Starting a process\n\nThe start of `bench-process-floor` alone, until "
            "the call that starts it returns: posix_spawn with the pipes and signal settings "
            "the library used to give it, and the library's launcher (on its spawner thread, "
            "with the parent-death signal), without and with a memory cgroup of its own.\n\n"
@@ -268,6 +301,8 @@ void writeReport(const std::string& path, bool smoke,
         << "| payloads at half the engine floor's throughput or more | "
         << ratio(std::min(inputRate, replyRate) / floorRate) << " | "
         << verdict(std::min(inputRate, replyRate) / floorRate >= 0.5) << " |\n"
+        << "| warm call under load within 1.5x of the idle warm call | " << ratio(underLoad / warm)
+        << " | " << verdict(underLoad / warm <= 1.5) << " |\n"
         << "| payload peak memory under 6x the payload | "
         << ratio(std::max(payloadMultiple, replyMultiple)) << " | "
         << verdict(std::max(payloadMultiple, replyMultiple) < 6) << " |\n";

@@ -10,6 +10,7 @@
 #include "BenchReport.h"
 #include "ChannelProtocol.h"
 #include "Confinement.h"
+#include "JsonString.h"
 #include "RunnerCall.h"
 #include "UniqueFd.h"
 
@@ -21,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -28,10 +30,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <regex>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -219,30 +223,193 @@ void warmCall(benchmark::State& state, bool jit) {
     }
 }
 
-void poolThroughput(benchmark::State& state, int callsPerThread) {
+// --- Calls under load.
+
+// A cold call as the caller sees it: until it returns, at the final line, and until the runner
+// has been reaped in the background.
+void coldReturn(benchmark::State& state) {
+    const client::CallOptions options = callOptions();
     for (auto _ : state) {
-        client::RunnerPool pool({.waiting = 2});
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome outcome = client::call(trivialRequest, options);
+        const auto returned = std::chrono::steady_clock::now();
+        if (!succeeded(state, outcome))
+            return;
+        outcome.exit.wait();
+        const auto reaped = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(returned - start).count());
+        state.counters["until reaped ms"] =
+            std::chrono::duration<double, std::milli>(reaped - start).count();
+    }
+}
+
+// What a second caller runs back to back: a plugin that computes for about 50 ms.
+const std::string busyRequest = client::requestLine(
+    "return {m() { const end = Date.now() + 50; let n = 0; while (Date.now() < end) ++n;"
+    " return n > 0; }};",
+    "m");
+
+// A caller that makes calls back to back on its own thread until it is stopped: through a pool
+// that starts a replacement after each call, or on runners all started before it begins, so that
+// no runner starts while it runs.
+class SecondCaller {
+public:
+    SecondCaller(bool refill, size_t calls) {
+        if (refill) {
+            pool_.emplace(client::RunnerPool::Options{});
+        } else {
+            for (size_t i = 0; i < calls; ++i)
+                started_.push_back(client::RunnerProcess::start());
+            // Until every one of them waits for its request.
+            std::this_thread::sleep_for(std::chrono::milliseconds(60 * calls));
+        }
+        thread_ = std::thread([this] {
+            const client::CallOptions options = callOptions();
+            while (!stop_) {
+                if (pool_) {
+                    pool_->call(busyRequest, options);
+                } else {
+                    if (started_.empty())
+                        break;
+                    client::RunnerProcess runner = std::move(started_.back());
+                    started_.pop_back();
+                    client::call(std::move(runner), busyRequest, options);
+                }
+                ++calls_;
+            }
+        });
+    }
+    ~SecondCaller() {
+        stop_ = true;
+        thread_.join();
+    }
+    SecondCaller(const SecondCaller&) = delete;
+    SecondCaller& operator=(const SecondCaller&) = delete;
+
+    int calls() const { return calls_; }
+    // Whether it still had runners to call, all along.
+    bool ranOut() const { return !pool_ && started_.empty(); }
+
+private:
+    std::optional<client::RunnerPool> pool_;
+    std::vector<client::RunnerProcess> started_; // used by the thread only, once it runs
+    std::atomic<bool> stop_ = false;
+    std::atomic<int> calls_ = 0;
+    std::thread thread_;
+};
+
+// The warm call of section 2 while a second caller keeps the machine busy.
+void warmUnderLoad(benchmark::State& state, bool refill, int calls) {
+    client::RunnerPool pool;
+    const client::CallOptions options = callOptions();
+    // Each of our calls comes 150 ms after the last: some three of the second caller's calls.
+    const SecondCaller second(refill, static_cast<size_t>(calls) * 4 + 8);
+    for (auto _ : state) {
+        std::this_thread::sleep_for(150ms);
+        const Outcome outcome = pool.call(trivialRequest, options);
+        if (!succeeded(state, outcome))
+            return;
+        if (second.ranOut()) {
+            state.SkipWithError("the second caller ran out of runners");
+            return;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
+    }
+}
+
+// The CPU time that the runners reaped so far have used, in this process's children.
+double childCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Trivial calls back to back from `callers` threads, cold or through a pool; with the CPU time
+// of the runners per call.
+void sustainedCalls(benchmark::State& state, int callers, bool pooled, int callsPerCaller) {
+    for (auto _ : state) {
+        std::optional<client::RunnerPool> pool;
+        if (pooled) {
+            pool.emplace(client::RunnerPool::Options{.waiting = static_cast<size_t>(callers)});
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 * callers));
+        }
         const client::CallOptions options = callOptions();
         std::atomic<int> failures = 0;
+        std::vector<std::shared_future<client::RunnerExit>> exits(
+            static_cast<size_t>(callers * callsPerCaller));
+        const double cpuBefore = childCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        std::vector<std::thread> callers;
-        for (int thread = 0; thread < 2; ++thread) {
-            callers.emplace_back([&] {
-                for (int i = 0; i < callsPerThread; ++i)
-                    failures += !pool.call(trivialRequest, options).succeeded();
+        std::vector<std::thread> threads;
+        for (int caller = 0; caller < callers; ++caller) {
+            threads.emplace_back([&, caller] {
+                for (int i = 0; i < callsPerCaller; ++i) {
+                    Outcome outcome = pool ? pool->call(trivialRequest, options)
+                                           : client::call(trivialRequest, options);
+                    failures += !outcome.succeeded();
+                    exits[static_cast<size_t>(caller * callsPerCaller + i)] = outcome.exit;
+                }
             });
         }
-        for (std::thread& caller : callers)
-            caller.join();
+        for (std::thread& thread : threads)
+            thread.join();
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (failures > 0) {
             state.SkipWithError("a call failed");
             return;
         }
+        for (const auto& exit : exits)
+            exit.wait();
+        // The pool's waiting runners are reaped as it goes: their start counts too.
+        pool.reset();
+        const int calls = callers * callsPerCaller;
         state.SetIterationTime(seconds);
-        state.counters["calls/s"] = 2 * callsPerThread / seconds;
+        state.counters["calls/s"] = calls / seconds;
+        state.counters["CPU ms per call"] = (childCpuSeconds() - cpuBefore) * 1000 / calls;
     }
+}
+
+// The host's own part of a large payload, each way: the request line built around an input, and
+// a result line read from a program that only writes it (cat), decoded into the outcome.
+void hostRequestLine(benchmark::State& state, const std::string& payload) {
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const std::string line = client::requestLine("return {m(s) { return s; }};", "m", payload);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        benchmark::DoNotOptimize(line.data());
+        state.SetIterationTime(seconds);
+        state.counters["MB/s"] = static_cast<double>(payload.size()) / 1e6 / seconds;
+    }
+}
+
+void hostResultLine(benchmark::State& state, const std::string& payload) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("zov-bench-result-" + std::to_string(::getpid()));
+    {
+        std::string line = "{\"json\":";
+        appendJsonString(line, payload);
+        line += ",\"type\":\"result\"}\n";
+        std::ofstream(file, std::ios::binary) << line;
+    }
+    const client::RunnerCommand cat{"/bin/cat", {file.string()}};
+    const client::CallOptions options = callOptions();
+    for (auto _ : state) {
+        const Outcome outcome = client::call(trivialRequest, options, cat);
+        if (!succeeded(state, outcome))
+            break;
+        if (outcome.json != payload) {
+            state.SkipWithError("the result differs from the payload");
+            break;
+        }
+        const double seconds = std::chrono::duration<double>(outcome.untilFinalLine).count();
+        state.SetIterationTime(seconds);
+        state.counters["MB/s"] = static_cast<double>(payload.size()) / 1e6 / seconds;
+    }
+    std::filesystem::remove(file);
 }
 
 // --- Fetch round trips.
@@ -440,7 +607,6 @@ void measure(const char* name, int repetitions, Arguments&&... arguments) {
 void registerAll(const Settings& settings) {
     measure("cold/confinement", settings.coldRuns, confinement);
     measure("warm/runner", settings.warmRuns, warmCall, false);
-    measure("warm/pool throughput, 2 threads", 3, poolThroughput, settings.throughputCalls);
 
     measure("fetch/runner", 5, fetchRoundTrips, settings.fetches, false);
     measure("fetch/pipe ping-pong", 5, pipePingPong, settings.fetches);
@@ -463,6 +629,22 @@ void registerAll(const Settings& settings) {
             payloadRequest, std::nullopt, settings.payloadBytes, true);
     measure("compute/interpreter", 5, computeCall, settings.computeSteps, false);
     measure("compute/jit", 5, computeCall, settings.computeSteps, true);
+
+    measure("load/cold call returns", settings.coldRuns, coldReturn);
+    measure("load/warm, second caller, refill on", settings.warmRuns, warmUnderLoad, true,
+            settings.warmRuns);
+    measure("load/warm, second caller, refill held off", settings.warmRuns, warmUnderLoad, false,
+            settings.warmRuns);
+    for (const int callers : {1, 2}) {
+        for (const bool pooled : {false, true}) {
+            const std::string name = std::string("throughput/") + (pooled ? "pool" : "cold") +
+                                     ", " + std::to_string(callers) +
+                                     (callers == 1 ? " caller" : " callers");
+            measure(name.c_str(), 3, sustainedCalls, callers, pooled, settings.throughputCalls);
+        }
+    }
+    measure("payload/host builds the request line", settings.payloadRuns, hostRequestLine, payload);
+    measure("payload/host reads the result line", settings.payloadRuns, hostResultLine, payload);
 
     measure("start/posix_spawn", 5, posixSpawnStart, settings.starts);
     measure("start/launcher", 5, launcherStart, settings.starts, size_t{0});
