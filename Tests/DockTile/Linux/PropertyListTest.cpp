@@ -68,15 +68,17 @@ TEST(PropertyList, StringValueIsNoneForOtherTypesAndForNone) {
 // A binary property list whose one object is a UTF-16 string "a", U+0000, "b". libplist keeps its
 // length as three, but a copy of it (plist_copy, as preferences hand out values) holds only "a".
 std::string binaryStringWithNul() {
-    std::string bytes("bplist00", 8);
-    bytes += std::string("\x63\x00a\x00\x00\x00b", 7); // a string of 3 UTF-16 code units
-    bytes += '\x08';                                   // the offset table: the object at 8
-    bytes += std::string(6, '\0');                     // the trailer: unused bytes,
-    bytes += "\x01\x01";                               // offset and reference sizes,
-    bytes += std::string("\0\0\0\0\0\0\0\x01", 8);     // one object,
-    bytes += std::string(8, '\0');                     // the top one first,
-    bytes += std::string("\0\0\0\0\0\0\0\x0F", 8);     // the offset table at 15
-    return bytes;
+    const unsigned char bytes[] = {
+        'b',  'p', 'l', 'i', 's', 't', '0', '0', // the header
+        0x63, 0,   'a', 0,   0,   0,   'b',      // a string of 3 UTF-16 code units
+        0x08,                                    // the offset table: the object at 8
+        0,    0,   0,   0,   0,   0,             // the trailer: unused bytes,
+        1,    1,                                 // offset and reference sizes,
+        0,    0,   0,   0,   0,   0,   0,   1,   // one object,
+        0,    0,   0,   0,   0,   0,   0,   0,   // the top one first,
+        0,    0,   0,   0,   0,   0,   0,   15,  // the offset table at 15
+    };
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 TEST(PropertyList, StringValueIsNoneForAStringWithANul) {
