@@ -1,5 +1,6 @@
 #include "ImageFile.h"
 
+#include "BmpCheck.h"
 #include "GObjectPtr.h"
 #include "PngCheck.h"
 #include "SafeFile.h"
@@ -43,7 +44,8 @@ Image loadImageFile(const std::string& path) {
 }
 
 Image loadImageData(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > maxImageFileBytes) {
+    if (bytes.empty() || bytes.size() > maxImageFileBytes ||
+        (hasBmpSignature(bytes) && !hasKnownBmpHeader(bytes))) {
         return nullptr;
     }
     const GObjectPtr<GdkPixbufLoader> loader(gdk_pixbuf_loader_new());
