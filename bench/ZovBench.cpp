@@ -94,11 +94,14 @@ bool succeeded(benchmark::State& state, const Outcome& outcome) {
 }
 
 // The peak memory that bench-peak-memory reported for the program it ran.
+// It writes that once the runner has ended, after the final line: it is in what the runner wrote
+// on standard error after that line.
 double peakMebibytes(const Outcome& outcome) {
-    const size_t found = outcome.errorOutput.rfind("peak KiB ");
+    const std::string& written = outcome.exit.get().errorOutput;
+    const size_t found = written.rfind("peak KiB ");
     if (found == std::string::npos)
         return NAN;
-    return mebibytes(std::stol(outcome.errorOutput.substr(found + 9)));
+    return mebibytes(std::stol(written.substr(found + 9)));
 }
 
 // The resident memory of a process now, from /proc.
@@ -269,13 +272,14 @@ public:
                 if (pool_) {
                     pool_->call(busyRequest, options);
                 } else {
-                    if (started_.empty())
+                    if (started_.empty()) {
+                        ranOut_ = true;
                         break;
+                    }
                     client::RunnerProcess runner = std::move(started_.back());
                     started_.pop_back();
                     client::call(std::move(runner), busyRequest, options);
                 }
-                ++calls_;
             }
         });
     }
@@ -286,25 +290,24 @@ public:
     SecondCaller(const SecondCaller&) = delete;
     SecondCaller& operator=(const SecondCaller&) = delete;
 
-    int calls() const { return calls_; }
-    // Whether it still had runners to call, all along.
-    bool ranOut() const { return !pool_ && started_.empty(); }
+    // Whether it had no runner left to call.
+    bool ranOut() const { return ranOut_; }
 
 private:
     std::optional<client::RunnerPool> pool_;
     std::vector<client::RunnerProcess> started_; // used by the thread only, once it runs
     std::atomic<bool> stop_ = false;
-    std::atomic<int> calls_ = 0;
+    std::atomic<bool> ranOut_ = false;
     std::thread thread_;
 };
 
-// The warm call of section 2 while a second caller keeps the machine busy.
-void warmUnderLoad(benchmark::State& state, bool refill, int calls) {
+// The warm call of section 2 while a second caller keeps the machine busy. Each repetition is one
+// call, 150 ms after the second caller began: some three of its calls.
+void warmUnderLoad(benchmark::State& state, bool refill) {
     client::RunnerPool pool;
     const client::CallOptions options = callOptions();
-    // Each of our calls comes 150 ms after the last: some three of the second caller's calls.
-    const SecondCaller second(refill, static_cast<size_t>(calls) * 4 + 8);
     for (auto _ : state) {
+        const SecondCaller second(refill, 6);
         std::this_thread::sleep_for(150ms);
         const Outcome outcome = pool.call(trivialRequest, options);
         if (!succeeded(state, outcome))
@@ -631,10 +634,8 @@ void registerAll(const Settings& settings) {
     measure("compute/jit", 5, computeCall, settings.computeSteps, true);
 
     measure("load/cold call returns", settings.coldRuns, coldReturn);
-    measure("load/warm, second caller, refill on", settings.warmRuns, warmUnderLoad, true,
-            settings.warmRuns);
-    measure("load/warm, second caller, refill held off", settings.warmRuns, warmUnderLoad, false,
-            settings.warmRuns);
+    measure("load/warm, second caller, refill on", settings.warmRuns, warmUnderLoad, true);
+    measure("load/warm, second caller, refill held off", settings.warmRuns, warmUnderLoad, false);
     for (const int callers : {1, 2}) {
         for (const bool pooled : {false, true}) {
             const std::string name = std::string("throughput/") + (pooled ? "pool" : "cold") +
