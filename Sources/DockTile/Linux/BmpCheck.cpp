@@ -7,7 +7,9 @@ namespace zov::docktile {
 
 namespace {
 
-// The file header, then the information header's size, little-endian.
+// In the file header, where the pixels start; after it, the information header's size. Both
+// little-endian.
+constexpr std::size_t pixelsOffsetOffset = 10;
 constexpr std::size_t headerSizeOffset = 14;
 // The information headers of the format's versions: OS/2 1.x (12), OS/2 2.x (16 or 64), Windows
 // 3.x (40), its extensions with colour masks (52, 56), and versions 4 (108) and 5 (124).
@@ -19,14 +21,19 @@ bool hasBmpSignature(std::string_view bytes) {
     return bytes.starts_with("BM");
 }
 
-bool hasKnownBmpHeader(std::string_view bytes) {
+bool hasSoundBmpHeaders(std::string_view bytes) {
     if (bytes.size() < headerSizeOffset + 4)
         return false;
-    std::uint32_t size = 0;
-    for (int i = 3; i >= 0; --i)
-        size = size << 8 | static_cast<unsigned char>(bytes[headerSizeOffset + i]);
-    return std::find(std::begin(knownHeaderSizes), std::end(knownHeaderSizes), size) !=
-           std::end(knownHeaderSizes);
+    const auto word = [&](std::size_t offset) {
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | static_cast<unsigned char>(bytes[offset + i]);
+        return value;
+    };
+    const std::uint32_t headerSize = word(headerSizeOffset);
+    return std::find(std::begin(knownHeaderSizes), std::end(knownHeaderSizes), headerSize) !=
+               std::end(knownHeaderSizes) &&
+           word(pixelsOffsetOffset) <= bytes.size();
 }
 
 } // namespace zov::docktile

@@ -45,7 +45,7 @@ Image loadImageFile(const std::string& path) {
 
 Image loadImageData(std::string_view bytes) {
     if (bytes.empty() || bytes.size() > maxImageFileBytes ||
-        (hasBmpSignature(bytes) && !hasKnownBmpHeader(bytes))) {
+        (hasBmpSignature(bytes) && !hasSoundBmpHeaders(bytes))) {
         return nullptr;
     }
     const GObjectPtr<GdkPixbufLoader> loader(gdk_pixbuf_loader_new());

@@ -198,11 +198,17 @@ INSTANTIATE_TEST_SUITE_P(
         UnloadableCase{"HugeJpeg", contents(hugeJpeg)},
         UnloadableCase{"HugeBmp", contents(hugeBmp)}, UnloadableCase{"HugeGif", contents(hugeGif)},
         UnloadableCase{"HugePnm", contents(hugePnm)},
-        // The loader would allocate the declared information header, 4 GiB, before reading it.
+        // The loader would allocate what these declare, 4 GiB, before reading on.
         UnloadableCase{"BmpWithAHugeInformationHeader",
                        [](const auto& p) {
                            std::string bmp = encodeImage(solidImage(8, 8, red), "bmp");
                            bmp.replace(14, 4, "\x28\x78\xFF\xFF");
+                           writeFile(p, bmp);
+                       }},
+        UnloadableCase{"BmpWithPixelsFarBeyondItsEnd",
+                       [](const auto& p) {
+                           std::string bmp = encodeImage(solidImage(8, 8, red), "bmp");
+                           bmp.replace(10, 4, "\x35\xFF\xFF\xF6");
                            writeFile(p, bmp);
                        }},
         UnloadableCase{"Directory", [](const auto& p) { std::filesystem::create_directory(p); }},
