@@ -2,6 +2,8 @@
 
 #include "JsonString.h"
 
+#include <cstring>
+
 #include <vector>
 
 namespace zov {
@@ -208,6 +210,13 @@ private:
 
 bool isJsonText(std::string_view text) {
     return Grammar(text).accepts();
+}
+
+void replaceLineBreaks(char* begin, char* end) {
+    for (const char lineBreak : {'\n', '\r'}) {
+        for (char* p = begin; (p = static_cast<char*>(std::memchr(p, lineBreak, end - p)));)
+            *p++ = ' ';
+    }
 }
 
 const char* jsonValueEnd(const char* begin, const char* end) {

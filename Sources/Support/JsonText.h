@@ -13,6 +13,10 @@ namespace zov {
 // from 0x80 up stand for themselves: UTF-8 is the caller's to check.
 bool isJsonText(std::string_view text);
 
+// Makes every line feed and carriage return between `begin` and `end` a space: in JSON text
+// they are white space, and a text so changed means the same on one line.
+void replaceLineBreaks(char* begin, char* end);
+
 // The end of the one JSON value that starts at `begin`, before `end`; null when none does. What
 // follows the value is not looked at.
 const char* jsonValueEnd(const char* begin, const char* end);

@@ -165,6 +165,24 @@ echo '{"json":"0","type":"result"}')");
     EXPECT_EQ(outcome.errorOutput, "the request\nreply to first\nreply to second\n");
 }
 
+// A reply with line breaks goes as one line: as JSON text with spaces for them, where they were
+// white space; a reply that is not JSON text cannot go at all, and the call fails.
+TEST(PluginCall, SendsAReplyWithLineBreaksAsOneLineOrNotAtAll) {
+    const FakeRunner runner(R"(read request
+echo '{"request":"pretty","type":"fetch"}'; read reply; printf '%s\n' "$reply" >&2
+echo '{"request":"broken","type":"fetch"}'; read reply; printf 'read %s\n' "$reply" >&2
+echo '{"json":"0","type":"result"}')");
+    CallOptions callOptions = FakeRunner::options();
+    callOptions.onFetch = [](const std::string& request) {
+        return std::optional<std::string>(request == "pretty" ? "{\r\n  \"a\": [1,\n 2]\n}"
+                                                              : "{\"a\": \"x\ny\"}");
+    };
+    const Outcome outcome = runner.call("{}", callOptions);
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Failure);
+    EXPECT_EQ(outcome.message, "The host's fetch reply holds a line break and is not JSON text");
+    EXPECT_EQ(outcome.errorOutput, "{    \"a\": [1,  2] }\n");
+}
+
 TEST(PluginCall, NoAnswerClosesTheRunnersInput) {
     const FakeRunner runner(R"(read request
 echo '{"request":"r","type":"fetch"}'

@@ -2,6 +2,7 @@
 
 #include "ByteBuffer.h"
 #include "ChannelProtocol.h"
+#include "JsonText.h"
 #include "LineDecoder.h"
 #include "Reaper.h"
 #include "WaitStatus.h"
@@ -76,7 +77,7 @@ public:
                 stop();
                 break;
             }
-            if (outcome_.outputLimitExceeded) {
+            if (outcome_.outputLimitExceeded || refusedReply_) {
                 stop();
                 break;
             }
@@ -312,6 +313,17 @@ private:
                 runner_.closeInput();
             return;
         }
+        // The reply goes as one line. In JSON text a line break is white space, and becomes a
+        // space; in anything else it would end the reply early, and the runner would take the
+        // rest for the next one: the call fails instead.
+        if (reply->find_first_of("\r\n") != std::string::npos) {
+            if (!isJsonText(*reply)) {
+                protocolFault("The host's fetch reply holds a line break and is not JSON text");
+                refusedReply_ = true;
+                return;
+            }
+            replaceLineBreaks(reply->data(), reply->data() + reply->size());
+        }
         replies_ += *reply;
         replies_ += '\n';
         writeInput();
@@ -366,6 +378,7 @@ private:
     size_t transcriptBytes_ = 0;
     bool finalSeen_ = false;
     std::string fault_;
+    bool refusedReply_ = false; // a reply that cannot go as one line: the runner is stopped
 };
 
 } // namespace

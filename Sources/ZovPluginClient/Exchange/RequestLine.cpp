@@ -33,14 +33,6 @@ void appendText(std::string& line, std::string_view text) {
     line += json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-// A line break in JSON text is white space; in a line it would end the line.
-void replaceLineBreaks(char* begin, char* end) {
-    for (const char lineBreak : {'\n', '\r'}) {
-        for (char* p = begin; (p = static_cast<char*>(std::memchr(p, lineBreak, end - p)));)
-            *p++ = ' ';
-    }
-}
-
 } // namespace
 
 std::string requestLine(std::string_view script, std::string_view method,

@@ -20,6 +20,8 @@ namespace zov::client {
 
 // The host's answer to one fetch line (given the `request` text): the reply
 // line without its line feed, or none to close the runner's standard input.
+// JSON text may hold line breaks, which go as spaces; a reply that holds one
+// and is not JSON text fails the call.
 using FetchHandler = std::function<std::optional<std::string>(const std::string& request)>;
 
 // How a runner ended, learnt once it has been reaped.
