@@ -610,6 +610,11 @@ void measure(const char* name, int repetitions, Arguments&&... arguments) {
 void registerAll(const Settings& settings) {
     measure("cold/confinement", settings.coldRuns, confinement);
     measure("warm/runner", settings.warmRuns, warmCall, false);
+    // Beside the idle warm call, before the measurements whose large runners the kernel is
+    // still tearing down for a while after they end.
+    measure("load/cold call returns", settings.coldRuns, coldReturn);
+    measure("load/warm, second caller, refill on", settings.warmRuns, warmUnderLoad, true);
+    measure("load/warm, second caller, refill held off", settings.warmRuns, warmUnderLoad, false);
 
     measure("fetch/runner", 5, fetchRoundTrips, settings.fetches, false);
     measure("fetch/pipe ping-pong", 5, pipePingPong, settings.fetches);
@@ -633,9 +638,6 @@ void registerAll(const Settings& settings) {
     measure("compute/interpreter", 5, computeCall, settings.computeSteps, false);
     measure("compute/jit", 5, computeCall, settings.computeSteps, true);
 
-    measure("load/cold call returns", settings.coldRuns, coldReturn);
-    measure("load/warm, second caller, refill on", settings.warmRuns, warmUnderLoad, true);
-    measure("load/warm, second caller, refill held off", settings.warmRuns, warmUnderLoad, false);
     for (const int callers : {1, 2}) {
         for (const bool pooled : {false, true}) {
             const std::string name = std::string("throughput/") + (pooled ? "pool" : "cold") +
