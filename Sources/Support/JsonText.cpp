@@ -34,14 +34,18 @@ public:
     // Whether the text is one value with white space around it.
     bool accepts() {
         skipWhiteSpace();
-        if (!value())
-            return false;
-        skipWhiteSpace();
-        return p_ == end_;
+        const char* after = valueEnd();
+        return after && after == end_;
     }
 
-    // Where the value that starts the text ends, or null when none does.
-    const char* valueEnd() { return value() ? p_ : nullptr; }
+    // Where the value that starts the text and the white space after it end, or null when no
+    // value starts it.
+    const char* valueEnd() {
+        if (!value())
+            return nullptr;
+        skipWhiteSpace();
+        return p_;
+    }
 
 private:
     // One value, containers and all.

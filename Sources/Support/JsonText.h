@@ -17,8 +17,8 @@ bool isJsonText(std::string_view text);
 // they are white space, and a text so changed means the same on one line.
 void replaceLineBreaks(char* begin, char* end);
 
-// The end of the one JSON value that starts at `begin`, before `end`; null when none does. What
-// follows the value is not looked at.
+// The end of the one JSON value that starts at `begin`, before `end`, and of the white space
+// after it; null when no value starts there. What follows is not looked at.
 const char* jsonValueEnd(const char* begin, const char* end);
 
 } // namespace zov

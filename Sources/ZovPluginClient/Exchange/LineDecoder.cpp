@@ -130,10 +130,7 @@ std::optional<std::string> decodeString(const char* p, const char* end) {
 // such a value by its brackets alone, so a line such as {"n":1*2,"type":"result",...} would pass.
 bool isSkippedValueJson(ondemand::value value, const char* end) {
     const char* after = jsonValueEnd(value.raw_json_token().data(), end);
-    while (after && after != end &&
-           (*after == ' ' || *after == '\t' || *after == '\n' || *after == '\r'))
-        ++after;
-    // What ends the value is what the parser goes on with.
+    // What follows the value is what the parser goes on with.
     return after && after != end && (*after == ',' || *after == '}');
 }
 
