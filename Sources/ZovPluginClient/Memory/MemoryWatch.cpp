@@ -1,5 +1,7 @@
 #include "MemoryWatch.h"
 
+#include "ThreadOfThisProcess.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -97,12 +99,9 @@ namespace {
 
 class Watch {
 public:
-    Watch() : owner_(::getpid()) {
+    Watch() {
         std::thread([this] { serve(); }).detach();
     }
-
-    // The process whose thread this is: a process forked from the host has no such thread.
-    pid_t owner() const { return owner_; }
 
     void add(std::shared_ptr<WatchedRunner> runner) {
         std::lock_guard lock(mutex_);
@@ -132,7 +131,6 @@ private:
         }
     }
 
-    const pid_t owner_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::shared_ptr<WatchedRunner>> runners_; // guarded by mutex_
@@ -141,16 +139,6 @@ private:
 } // namespace
 
 std::shared_ptr<WatchedRunner> watchMemory(pid_t pid, int processFd, UniqueFd ready, size_t bytes) {
-    static std::mutex mutex;
-    // Never destroyed: its thread watches until the process ends.
-    static Watch* watch = nullptr;
-    Watch* current;
-    {
-        std::lock_guard lock(mutex);
-        if (!watch || watch->owner() != ::getpid())
-            watch = new Watch;
-        current = watch;
-    }
     UniqueFd ownProcessFd(::fcntl(processFd, F_DUPFD_CLOEXEC, 0));
     UniqueFd statm(
         ::open(("/proc/" + std::to_string(pid) + "/statm").c_str(), O_RDONLY | O_CLOEXEC));
@@ -158,7 +146,7 @@ std::shared_ptr<WatchedRunner> watchMemory(pid_t pid, int processFd, UniqueFd re
         throw std::system_error(errno, std::generic_category(), "Watching the runner failed");
     auto runner = std::make_shared<WatchedRunner>(pid, std::move(ownProcessFd), std::move(statm),
                                                   std::move(ready), bytes);
-    current->add(runner);
+    threadOfThisProcess<Watch>().add(runner);
     return runner;
 }
 

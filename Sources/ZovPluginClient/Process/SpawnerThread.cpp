@@ -1,5 +1,7 @@
 #include "SpawnerThread.h"
 
+#include "ThreadOfThisProcess.h"
+
 #include <condition_variable>
 #include <csignal>
 #include <deque>
@@ -15,7 +17,7 @@ namespace {
 
 class Spawner {
 public:
-    Spawner() : owner_(::getpid()) {
+    Spawner() {
         // Blocked before the thread exists, so that no signal handler of the host ever runs on
         // it, nor in a child between its start and its exec.
         sigset_t all, old;
@@ -24,9 +26,6 @@ public:
         std::thread([this] { serve(); }).detach();
         pthread_sigmask(SIG_SETMASK, &old, nullptr);
     }
-
-    // The process whose thread this is: a process forked from the host has no such thread.
-    pid_t owner() const { return owner_; }
 
     void run(const std::function<void()>& task) {
         Job job{&task, nullptr, false};
@@ -63,7 +62,6 @@ private:
         }
     }
 
-    const pid_t owner_;
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable done_;
@@ -73,18 +71,7 @@ private:
 } // namespace
 
 void runOnSpawnerThread(const std::function<void()>& task) {
-    static std::mutex mutex;
-    // Never destroyed: the thread serves until the process ends, after every static destructor
-    // that might still start or end a runner.
-    static Spawner* spawner = nullptr;
-    Spawner* current;
-    {
-        std::lock_guard lock(mutex);
-        if (!spawner || spawner->owner() != ::getpid())
-            spawner = new Spawner;
-        current = spawner;
-    }
-    current->run(task);
+    threadOfThisProcess<Spawner>().run(task);
 }
 
 } // namespace zov::client
