@@ -93,6 +93,19 @@ bool succeeded(benchmark::State& state, const Outcome& outcome) {
     return false;
 }
 
+// One warm call through the pool, timed from the request's first byte to its final line, after a
+// pause that lets the waiting runner finish starting, as between a host's calls. None when the
+// call failed, which the state is told.
+std::optional<Outcome> timedWarmCall(benchmark::State& state, client::RunnerPool& pool,
+                                     std::string_view request, const client::CallOptions& options) {
+    std::this_thread::sleep_for(150ms);
+    Outcome outcome = pool.call(request, options);
+    if (!succeeded(state, outcome))
+        return std::nullopt;
+    state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
+    return outcome;
+}
+
 // The peak memory that bench-peak-memory reported for the program it ran.
 // It writes that once the runner has ended, after the final line: it is in what the runner wrote
 // on standard error after that line.
@@ -308,15 +321,12 @@ void warmUnderLoad(benchmark::State& state, bool refill) {
     const client::CallOptions options = callOptions();
     for (auto _ : state) {
         const SecondCaller second(refill, 6);
-        std::this_thread::sleep_for(150ms);
-        const Outcome outcome = pool.call(trivialRequest, options);
-        if (!succeeded(state, outcome))
+        if (!timedWarmCall(state, pool, trivialRequest, options))
             return;
         if (second.ranOut()) {
             state.SkipWithError("the second caller ran out of runners");
             return;
         }
-        state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
     }
 }
 
@@ -424,12 +434,11 @@ void fetchRoundTrips(benchmark::State& state, int fetches, bool jit) {
         std::to_string(fetches));
     const client::CallOptions options = callOptions();
     for (auto _ : state) {
-        std::this_thread::sleep_for(150ms);
-        const Outcome outcome = pool.call(request, options);
-        if (!succeeded(state, outcome))
+        const std::optional<Outcome> outcome = timedWarmCall(state, pool, request, options);
+        if (!outcome)
             return;
-        state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
-        state.counters["us per round trip"] = milliseconds(outcome.untilFinalLine) * 1000 / fetches;
+        state.counters["us per round trip"] =
+            milliseconds(outcome->untilFinalLine) * 1000 / fetches;
     }
 }
 
@@ -474,14 +483,12 @@ void payloadCall(benchmark::State& state, const std::string& request,
     if (reply)
         options.onFetch = [&](const std::string&) { return reply; };
     for (auto _ : state) {
-        std::this_thread::sleep_for(150ms);
-        const Outcome outcome = pool.call(request, options);
-        if (!succeeded(state, outcome))
+        const std::optional<Outcome> outcome = timedWarmCall(state, pool, request, options);
+        if (!outcome)
             return;
-        const double seconds = std::chrono::duration<double>(outcome.untilFinalLine).count();
-        state.SetIterationTime(seconds);
+        const double seconds = std::chrono::duration<double>(outcome->untilFinalLine).count();
         state.counters["MB/s"] = static_cast<double>(bytes) / 1e6 / seconds;
-        const double peak = peakMebibytes(outcome);
+        const double peak = peakMebibytes(*outcome);
         state.counters["peak RSS MiB"] = peak;
         state.counters["peak RSS / payload"] = peak * (1 << 20) / static_cast<double>(bytes);
     }
@@ -498,11 +505,8 @@ void computeCall(benchmark::State& state, int steps, bool jit) {
         "m", std::to_string(steps));
     const client::CallOptions options = callOptions();
     for (auto _ : state) {
-        std::this_thread::sleep_for(150ms);
-        const Outcome outcome = pool.call(request, options);
-        if (!succeeded(state, outcome))
+        if (!timedWarmCall(state, pool, request, options))
             return;
-        state.SetIterationTime(std::chrono::duration<double>(outcome.untilFinalLine).count());
     }
 }
 
